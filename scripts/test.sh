@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Everything: installs what is missing, builds the native and the Windows
+# builds, runs the native suite, its ThreadSanitizer build, the Windows suite
+# under Wine, and the end-to-end checks of the real window under Xvfb and Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+if [ "$(id -u)" = 0 ]; then bash scripts/setup.sh; fi
+
+step() { printf '\n=== %s\n' "$*"; }
+
+step "native build and suite"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build -j2
+ctest --test-dir build --output-on-failure -j2
+
+step "ThreadSanitizer build of the suite"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIDEWELL_SANITIZE=thread >/dev/null
+cmake --build build-tsan -j2 --target tw_tests
+TSAN_OPTIONS="halt_on_error=1" setarch "$(uname -m)" -R ./build-tsan/tests/tw_tests --gtest_brief=1
+
+step "Windows build"
+cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build-win -j2
+
+step "Windows suite under Wine"
+export WINEPREFIX="${TIDEWELL_WINEPREFIX:-$root/build-win/wineprefix}" WINEDEBUG=-all
+if [ ! -d "$WINEPREFIX" ]; then wineboot -i >/dev/null 2>&1 || true; wineserver -w || true; fi
+wine build-win/tests/tw_tests.exe --gtest_brief=1
+wineserver -k || true
+
+step "end-to-end under Xvfb and Wine"
+bash scripts/e2e.sh build-win

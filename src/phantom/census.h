@@ -1,0 +1,58 @@
+// The phantom list: one record per device node of the six setup classes
+// whose device is no longer present, with its age and selection flags.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "framework/framework.h"
+#include "platform/platform.h"
+
+struct PhantomRecord {
+  plat::WCHAR deviceId[plat::MAX_DEVICE_ID_LEN] = {};  // empty in a blank record
+  std::int64_t ageSeconds = 0;  // census time minus the key's last write
+  std::int32_t dated = 0;
+  std::int32_t categoryChecked = 0;
+  std::int32_t oldEnough = 0;
+  std::uint32_t lastError = 0;  // of a failed removal
+  std::int32_t removed = 0;
+  plat::GUID classGuid{};  // all zero in a blank record
+};
+
+struct PhantomClass {
+  const plat::GUID* classGuid;
+  int checkBoxId;  // the category box of the dialog
+};
+
+// Census order; the removal walks the same order.
+extern const PhantomClass PhantomClassTable[6];
+
+struct RemovalJob {
+  fw::CMutex abortLock{false, L"IsAborted"};  // guards `aborted`
+  std::int32_t aborted = 0;
+  std::vector<std::unique_ptr<PhantomRecord>> records;  // census order
+  fw::HWND notifyWindow = nullptr;
+};
+
+// Appends a record for every phantom found (it does not clear first).
+// False when the registry key of at least one phantom could not be opened or
+// queried. A last-write time that cannot be converted to a time value stops
+// the census there, keeping what it found; `stoppedEarly` then reads true.
+bool RunPhantomCensus(RemovalJob& job, bool* stoppedEarly = nullptr);
+
+void ClearPhantomList(RemovalJob& job);
+
+// Code unit for code unit, no case folding.
+bool SameDeviceId(const PhantomRecord& record, const plat::WCHAR* deviceId);
+
+inline bool IsSelected(const PhantomRecord& r) { return r.categoryChecked == 1 && r.oldEnough == 1; }
+
+std::uint32_t CountSelected(const RemovalJob& job);
+// Selected records of one class.
+std::uint32_t CountSelectedInClass(const RemovalJob& job, const plat::GUID& classGuid);
+
+// Converts a key's last-write time to a time value through the local
+// calendar, as the census dates a phantom: 0 for a local year before 1900,
+// false when the time cannot be converted.
+bool KeyTimeToTimeValue(const plat::FILETIME& lastWrite, std::int64_t& timeValue);

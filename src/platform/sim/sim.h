@@ -1,0 +1,162 @@
+// An in-memory world behind the platform calls: device classes with present
+// and phantom nodes, registry keys with last-write times, named mutexes,
+// threads, a virtual clock, the program's version resource, and a failure to
+// inject into any one call. A test (or the demo) builds a World, installs it,
+// runs the program's code and then inspects it.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace sim {
+
+using plat::CONFIGRET;
+using plat::DWORD;
+using plat::GUID;
+
+// FILETIME for a UTC time value (seconds since 1970), and back.
+plat::FILETIME FileTimeFromUnix(std::int64_t seconds);
+std::int64_t UnixFromFileTime(const plat::FILETIME& ft);
+
+struct Device {
+  GUID classGuid{};
+  std::u16string instanceId;
+  // What CM_Get_DevNode_Status answers: CR_NO_SUCH_DEVINST for a phantom,
+  // CR_SUCCESS for a present device.
+  CONFIGRET status = plat::CR_NO_SUCH_DEVINST;
+  DWORD removeError = 0;  // the class installer fails with this code when non-zero
+  bool removed = false;   // gone from the device database
+  int removeCalls = 0;
+};
+
+class World {
+ public:
+  World();
+  ~World();  // resumes and joins every thread it started
+  World(const World&) = delete;
+  World& operator=(const World&) = delete;
+
+  // ---- Building the world (before the program runs, or from a hook) ----
+
+  // Adds a device node of `classGuid` in enumeration order, with its registry
+  // key written `ageSeconds` before the current time (no key when
+  // `withKey` is false). Returns its index for later changes.
+  std::size_t AddPhantom(const GUID& classGuid, const std::u16string& instanceId,
+                         std::int64_t ageSeconds, bool withKey = true);
+  std::size_t AddPresent(const GUID& classGuid, const std::u16string& instanceId);
+  // The device enumeration key of an instance ID, with its last-write time.
+  void SetKeyTime(const std::u16string& instanceId, const plat::FILETIME& lastWrite);
+  void RemoveKey(const std::u16string& instanceId);
+  // Makes SetupDiGetClassDevsW fail for this class.
+  void BreakClass(const GUID& classGuid, DWORD error = plat::ERROR_INVALID_PARAMETER);
+
+  // Thread-safe accessors, also for hooks running on a worker.
+  Device DeviceAt(std::size_t index) const;
+  void SetStatus(std::size_t index, CONFIGRET status);
+  void SetRemoveError(std::size_t index, DWORD error);
+  std::size_t DeviceCount() const;
+  // Instance IDs the database still holds as phantoms, in enumeration order.
+  std::vector<std::u16string> Phantoms() const;
+
+  // ---- Failures and hooks ----
+
+  // The next call of `call` (its platform name) after `skip` successful ones
+  // fails: it returns its failure value and, where the call sets one, leaves
+  // `error` as last error. For calls that return CONFIGRET or LSTATUS,
+  // `error` is the returned value.
+  void FailCall(const std::string& call, DWORD error, int skip = 0);
+
+  // Runs on the calling thread, outside every lock, when
+  // SetupDiCallClassInstaller is called for a device, before the device is
+  // removed; a test may block in it to hold the worker at that device.
+  std::function<void(const std::u16string& instanceId)> onClassInstaller;
+  // Runs on the calling thread when Sleep is called, before the clock moves.
+  std::function<void(DWORD ms)> onSleep;
+
+  // ---- Clock ----
+
+  // Virtual unless `realTime` (the demo): then Sleep sleeps and the clock
+  // follows the host clock from the moment it is switched on.
+  void SetRealTime(bool on);
+  void SetNow(std::int64_t unixSeconds);  // the virtual clock, UTC
+  std::int64_t Now() const;               // seconds
+  std::int64_t NowMs() const;             // virtual milliseconds since the world began
+  void SetUtcOffsetMinutes(int minutes);  // the local zone, no daylight saving
+  int UtcOffsetMinutes() const { return utcOffsetMinutes_; }
+  // Each removal takes this long (the demo makes it feel real).
+  void SetRemovalDelayMs(DWORD ms) { removalDelayMs_ = ms; }
+
+  // ---- Program file ----
+  void SetModulePath(const std::u16string& path) { modulePath_ = path; }
+  const std::u16string& ModulePath() const { return modulePath_; }
+  void SetFileVersion(int major, int minor, int build, int revision);
+  void RemoveVersionResource() { hasVersion_ = false; }
+
+  // ---- What the program did ----
+
+  struct ShellCall {
+    DWORD cbSize;
+    plat::ULONG fMask;
+    plat::HWND hwnd;
+    std::u16string verb, file, parameters, directory;
+    int nShow;
+  };
+  std::vector<ShellCall> ShellCalls() const;
+  int CallCount(const std::string& call) const;
+  // Device information sets and registry keys opened and not yet released.
+  int OpenDeviceInfoSets() const;
+  int OpenKeys() const;
+  // Waits until every thread the world started has returned.
+  void WaitForThreads();
+  // A named mutex created as if by another process, so that the program's
+  // create call finds it already there.
+  void AddForeignMutex(const std::u16string& name);
+  bool MutexExists(const std::u16string& name) const;
+
+  // ---- Implementation, used by the platform calls ----
+  struct Impl;
+  Impl& impl() { return *impl_; }
+
+ private:
+  std::unique_ptr<Impl> impl_;
+  std::u16string modulePath_ = u"C:\\Program Files\\Tidewell\\Tidewell.exe";
+  bool hasVersion_ = true;
+  int version_[4] = {1, 0, 0, 0};
+  int utcOffsetMinutes_ = 0;
+  DWORD removalDelayMs_ = 0;
+  friend struct Access;
+};
+
+// The world the platform calls act on. Install one before running program
+// code; a test installs a fresh one per case. Returns the one it replaces.
+World* Install(World* world);
+World& Current();
+
+// Installs a fresh world for the lifetime of the object, then puts back the
+// one it replaced; the threads it started have ended by then.
+class ScopedWorld {
+ public:
+  ScopedWorld() : previous_(Install(&world_)) {}
+  ~ScopedWorld() {
+    world_.WaitForThreads();
+    Install(previous_);
+  }
+  World* operator->() { return &world_; }
+  World& operator*() { return world_; }
+
+ private:
+  World world_;
+  World* previous_;
+};
+
+}  // namespace sim

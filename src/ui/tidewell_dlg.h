@@ -1,0 +1,74 @@
+// The main dialog: the four tool groups, the status line and the frame.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "framework/framework.h"
+#include "phantom/census.h"
+#include "ui/duration_combo.h"
+
+constexpr fw::UINT IDM_ABOUTBOX = 0x0010;
+
+class CTidewellDlg : public fw::CDialogEx {
+ public:
+  CTidewellDlg();
+  ~CTidewellDlg() override;
+
+  fw::BOOL OnInitDialog() override;
+
+  // Handlers on the dialog's thread.
+  fw::LRESULT OnSysCommand(fw::WPARAM command, fw::LPARAM parameter);
+  fw::LRESULT OnPaint(fw::WPARAM, fw::LPARAM);
+  fw::LRESULT OnQueryDragIcon(fw::WPARAM, fw::LPARAM);
+  void OnExitClicked();
+  void OnMakerClicked();
+  void ApplyAgeFilter();
+  void ApplyCategoryCheck(int boxId);
+  void UpdatePhantomStatus();
+
+  const RemovalJob& Removal() const { return removalJob; }
+
+ protected:
+  void DoDataExchange(fw::CDataExchange* dx) override;
+  bool OnMessageTable(fw::UINT m, fw::WPARAM w, fw::LPARAM l, fw::LRESULT& result) override;
+
+ private:
+  // Takes a fresh census into the emptied phantom list; tells the user when
+  // it stopped early.
+  void TakeCensus();
+
+  RemovalJob removalJob;
+  fw::HICON appIcon = nullptr;
+
+  fw::CStatic detectedText;  // 1000
+  fw::CStatic toRemoveText;  // 1001
+  CDurationCombo ageSelector;  // 1003
+  fw::CButton removeButton;  // 1002
+  fw::CButton aboutButton;   // 1004
+  fw::CButton makerButton;   // 1005
+  fw::CButton exitButton;    // 1
+  fw::CStatic statusLine;    // 1006
+  fw::CButton diskDriveBox;  // 1007
+  fw::CButton volumeBox;     // 1008
+  fw::CButton usbBox;        // 1009
+  fw::CButton cdromBox;      // 1011
+  fw::CButton scsiAdapterBox;     // 1013
+  fw::CButton volumeSnapshotBox;  // 1010
+  fw::CComboBox imageDriveSelector;   // 1016
+  fw::CComboBox speedDriveSelector;   // 1028
+  fw::CComboBox serialDriveSelector;  // 1033
+  fw::CEdit imagePathEdit;     // 1017
+  fw::CEdit serialNumberEdit;  // 1036
+  fw::CProgressCtrl imageProgress;  // 1020
+  fw::CProgressCtrl speedProgress;  // 1029
+  fw::CButton shortImageBox;      // 1018
+  fw::CButton createImageButton;  // 1015
+  fw::CButton browseButton;       // 1014
+  fw::CButton readWriteRadio;     // 1026
+  fw::CButton fileTestRadio;      // 1027
+  fw::CStatic readRateText;   // 1032
+  fw::CStatic writeRateText;  // 1031
+  fw::CButton startButton;    // 1030
+  fw::CStatic legendText[4];  // 1037 to 1040
+};
