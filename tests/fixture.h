@@ -37,3 +37,32 @@ class DialogTest : public SimTest {
 };
 
 inline std::u16string Id(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+
+#include <condition_variable>
+#include <mutex>
+
+// Holds a worker at a point until the test lets it go.
+class Gate {
+ public:
+  void Arrive() {
+    std::unique_lock<std::mutex> lock(m_);
+    reached_ = true;
+    cv_.notify_all();
+    cv_.wait(lock, [&] { return released_; });
+  }
+  bool WaitReached(int ms = 10000) {
+    std::unique_lock<std::mutex> lock(m_);
+    return cv_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return reached_; });
+  }
+  void Release() {
+    std::lock_guard<std::mutex> lock(m_);
+    released_ = true;
+    cv_.notify_all();
+  }
+
+ private:
+  std::mutex m_;
+  std::condition_variable cv_;
+  bool reached_ = false;
+  bool released_ = false;
+};

@@ -73,8 +73,11 @@ CWinThread::~CWinThread() {
 
 DWORD CWinThread::Start(void* self) {
   auto* thread = static_cast<CWinThread*>(self);
+  // Read before the work: an object kept by its owner may be deleted as soon
+  // as the work has reported its end.
+  const bool autoDelete = thread->m_bAutoDelete;
   DWORD code = thread->proc_(thread->param_);
-  if (thread->m_bAutoDelete) delete thread;
+  if (autoDelete) delete thread;
   return code;
 }
 

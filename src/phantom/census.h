@@ -2,6 +2,7 @@
 // whose device is no longer present, with its age and selection flags.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -30,7 +31,9 @@ extern const PhantomClass PhantomClassTable[6];
 
 struct RemovalJob {
   fw::CMutex abortLock{false, L"IsAborted"};  // guards `aborted`
-  std::int32_t aborted = 0;
+  // Atomic as well, so that a wait on the lock that runs out does not leave
+  // the two threads racing on a plain integer.
+  std::atomic<std::int32_t> aborted{0};
   std::vector<std::unique_ptr<PhantomRecord>> records;  // census order
   fw::HWND notifyWindow = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "phantom/removal.h"
 #include "phantom/selection.h"
 #include "res/resources.h"
 #include "update/own_version.h"
@@ -19,13 +20,20 @@ constexpr Entry kMessageMap[] = {
     OnCommand(IDOK, BN_CLICKED, &CTidewellDlg::OnExitClicked),
     OnCommand(1003, CBN_SELCHANGE, &CTidewellDlg::ApplyAgeFilter),
     OnCommand(1005, BN_CLICKED, &CTidewellDlg::OnMakerClicked),
+    OnCommand(1002, BN_CLICKED, &CTidewellDlg::OnRemoveClicked),
     OnCommandWithId(1007, BN_CLICKED, &CTidewellDlg::ApplyCategoryCheck),
     OnCommandWithId(1008, BN_CLICKED, &CTidewellDlg::ApplyCategoryCheck),
     OnCommandWithId(1009, BN_CLICKED, &CTidewellDlg::ApplyCategoryCheck),
     OnCommandWithId(1010, BN_CLICKED, &CTidewellDlg::ApplyCategoryCheck),
     OnCommandWithId(1011, BN_CLICKED, &CTidewellDlg::ApplyCategoryCheck),
     OnCommandWithId(1013, BN_CLICKED, &CTidewellDlg::ApplyCategoryCheck),
+    OnMessage(WM_REMOVAL_FINISHED, &CTidewellDlg::OnRemovalFinished),
+    OnMessage(WM_REMOVAL_PROGRESS, &CTidewellDlg::OnRemovalProgress),
 };
+
+// Locked while a worker runs, in this order.
+constexpr int kJobControls[] = {1003, 1004, 1005, IDOK, 1007, 1008, 1009, 1011, 1013, 1010,
+                                1016, 1028, 1033, 1017, 1018, 1015, 1014, 1030, 1026, 1027};
 
 // The category boxes with their count captions, in the order the counts are
 // written.
@@ -52,7 +60,15 @@ CTidewellDlg::CTidewellDlg() : CDialogEx(res::IDD_TIDEWELL_DIALOG) {
   appIcon = backend::LoadIcon(res::IDR_MAINFRAME);
 }
 
-CTidewellDlg::~CTidewellDlg() = default;
+CTidewellDlg::~CTidewellDlg() {
+  // The dialog only ends once its workers are done; should it go anyway, the
+  // job records must outlive the worker that still reads them.
+  if (removalThread) {
+    RequestAbort(removalJob);
+    plat::WaitForSingleObject(removalThread->Handle(), plat::INFINITE);
+    delete removalThread;
+  }
+}
 
 bool CTidewellDlg::OnMessageTable(UINT m, WPARAM w, LPARAM l, LRESULT& result) {
   return DispatchMessageTable<CTidewellDlg>(*this, kMessageMap, m, w, l, result);
@@ -104,6 +120,7 @@ BOOL CTidewellDlg::OnInitDialog() {
     }
   }
   SetIcon(appIcon, true);
+  removalThread = nullptr;
 
   std::wstring version;
   GetOwnVersionText(version);
@@ -111,8 +128,7 @@ BOOL CTidewellDlg::OnInitDialog() {
 
   ageSelector.FillItems();
   ageSelector.SelectDefault();
-  for (CButton* box : {&diskDriveBox, &volumeBox, &usbBox, &cdromBox, &scsiAdapterBox, &volumeSnapshotBox})
-    box->SetCheck(static_cast<int>(BST_CHECKED));
+  for (int box : {1007, 1008, 1009, 1011, 1013, 1010}) CategoryBox(box).SetCheck(static_cast<int>(BST_CHECKED));
 
   TakeCensus();
   UpdatePhantomStatus();
@@ -180,10 +196,20 @@ void CTidewellDlg::ApplyAgeFilter() {
   UpdatePhantomStatus();
 }
 
+CButton& CTidewellDlg::CategoryBox(int boxId) {
+  switch (boxId) {
+    case 1007: return diskDriveBox;
+    case 1008: return volumeBox;
+    case 1009: return usbBox;
+    case 1011: return cdromBox;
+    case 1013: return scsiAdapterBox;
+    default: return volumeSnapshotBox;
+  }
+}
+
 void CTidewellDlg::ApplyCategoryCheck(int boxId) {
-  CButton box;
-  box.Attach(GetDlgItem(boxId));
-  ApplyCategory(removalJob, *ClassOfBox(boxId), box.GetCheck() == static_cast<int>(BST_CHECKED));
+  bool checked = CategoryBox(boxId).GetCheck() == static_cast<int>(BST_CHECKED);
+  ApplyCategory(removalJob, *ClassOfBox(boxId), checked);
   UpdatePhantomStatus();
 }
 
@@ -191,9 +217,105 @@ void CTidewellDlg::UpdatePhantomStatus() {
   detectedText.SetWindowText(Count(static_cast<std::uint32_t>(removalJob.records.size())) +
                              L" phantoms detected.");
   toRemoveText.SetWindowText(Count(CountSelected(removalJob)) + L" phantoms to remove.");
-  for (const CategoryCaption& c : kCategoryCaptions) {
-    CWnd box;
-    box.Attach(GetDlgItem(c.boxId));
-    box.SetWindowText(c.prefix + Count(CountSelectedInClass(removalJob, *ClassOfBox(c.boxId))));
+  for (const CategoryCaption& c : kCategoryCaptions)
+    CategoryBox(c.boxId).SetWindowText(
+        c.prefix + Count(CountSelectedInClass(removalJob, *ClassOfBox(c.boxId))));
+}
+
+void CTidewellDlg::OnCancel() {
+  if (runningWorkers == 0) {
+    CDialogEx::OnCancel();
+    return;
   }
+  closeRequested = true;
+  if (removalIdle == 0) RequestAbort(removalJob);
+}
+
+void CTidewellDlg::EndIfCloseRequested() {
+  if (closeRequested && runningWorkers == 0) CDialogEx::OnCancel();
+}
+
+void CTidewellDlg::DisableJobControls() {
+  ++runningWorkers;
+  for (int id : kJobControls) backend::EnableWindow(GetDlgItem(id), false);
+}
+
+void CTidewellDlg::EnableJobControls() {
+  if (runningWorkers > 0 && --runningWorkers > 0) return;
+  for (int id : kJobControls) backend::EnableWindow(GetDlgItem(id), true);
+}
+
+bool CTidewellDlg::StartWorker(AFX_THREADPROC entry, void* job, CWinThread*& field,
+                               plat::DWORD& error) {
+  CWinThread* thread = AfxBeginThread(entry, job, THREAD_PRIORITY_NORMAL, 0, plat::CREATE_SUSPENDED);
+  if (!thread) {
+    error = plat::GetLastError();
+    return false;
+  }
+  delete field;  // its end was handled before this tool could start again
+  field = thread;
+  thread->m_bAutoDelete = false;
+  thread->ResumeThread();
+  return true;
+}
+
+void CTidewellDlg::OnRemoveClicked() {
+  if (removalIdle == 0) {
+    RequestAbort(removalJob);
+    return;
+  }
+  if (CountSelected(removalJob) == 0) {
+    AfxMessageBox(L"No phantoms to remove.");
+    return;
+  }
+  StartRemoval();
+}
+
+void CTidewellDlg::StartRemoval() {
+  const std::wstring statusBefore = statusLine.GetWindowText();
+  DisableJobControls();
+  removeButton.SetWindowText(L"Abort");
+  removalIdle = 0;
+  statusLine.SetWindowText(L"Removing " + Count(CountSelected(removalJob)) + L" phantoms now!");
+  statusLine.Invalidate(true);
+  removalJob.notifyWindow = GetSafeHwnd();
+
+  plat::DWORD error = 0;
+  if (StartWorker(&RemovalThreadProc, &removalJob, removalThread, error)) return;
+
+  removalJob.notifyWindow = nullptr;
+  removeButton.SetWindowText(L"Remove");
+  removalIdle = 1;
+  statusLine.SetWindowText(statusBefore);
+  statusLine.Invalidate(true);
+  EnableJobControls();
+  AfxMessageBox(L"The phantom removal could not be started.\n" + FromU16(plat::ErrorText(error)));
+}
+
+LRESULT CTidewellDlg::OnRemovalProgress(WPARAM remaining, LPARAM) {
+  toRemoveText.SetWindowText(Count(static_cast<std::uint32_t>(remaining)) + L" phantoms to remove.");
+  toRemoveText.Invalidate(true);
+  return 0;
+}
+
+LRESULT CTidewellDlg::OnRemovalFinished(WPARAM, LPARAM) {
+  plat::Sleep(1000);
+  std::wstring result = L"Success!";
+  if (removalJob.aborted == 1) {
+    result = L"Aborted!";
+  } else if (std::uint32_t failed = CountFailed(removalJob); failed > 0) {
+    result = L"There were errors! " + Count(failed) + L" phantoms failed removal.";
+  }
+  statusLine.SetWindowText(result);
+  statusLine.Invalidate(true);
+  EnableJobControls();
+  removeButton.SetWindowText(L"Remove");
+  removalIdle = 1;
+
+  TakeCensus();
+  ApplyAgeFilter();
+  for (int box : {1007, 1008, 1009, 1010, 1011, 1013}) ApplyCategoryCheck(box);
+  UpdatePhantomStatus();
+  EndIfCloseRequested();
+  return 0;
 }

@@ -7,6 +7,7 @@
 #include "framework/framework.h"
 #include "phantom/census.h"
 #include "ui/duration_combo.h"
+#include "ui/messages.h"
 
 constexpr fw::UINT IDM_ABOUTBOX = 0x0010;
 
@@ -26,8 +27,21 @@ class CTidewellDlg : public fw::CDialogEx {
   void ApplyAgeFilter();
   void ApplyCategoryCheck(int boxId);
   void UpdatePhantomStatus();
+  void OnRemoveClicked();
+  fw::LRESULT OnRemovalProgress(fw::WPARAM remaining, fw::LPARAM);
+  fw::LRESULT OnRemovalFinished(fw::WPARAM, fw::LPARAM);
+
+  // Escape, the close box and the system menu's Close. While a worker runs,
+  // the dialog asks it to stop and ends once its end has been handled.
+  void OnCancel() override;
+
+  // Lock and unlock the twenty controls a running worker must not see
+  // changed. With workers overlapping, they come back with the last one.
+  void DisableJobControls();
+  void EnableJobControls();
 
   const RemovalJob& Removal() const { return removalJob; }
+  const fw::CWinThread* RemovalThread() const { return removalThread; }
 
  protected:
   void DoDataExchange(fw::CDataExchange* dx) override;
@@ -37,9 +51,22 @@ class CTidewellDlg : public fw::CDialogEx {
   // Takes a fresh census into the emptied phantom list; tells the user when
   // it stopped early.
   void TakeCensus();
+  fw::CButton& CategoryBox(int boxId);
+  void StartRemoval();
+  // Starts `entry` on `job`, suspended, then keeps the thread object in
+  // `field` (the previous one, long finished, is released) and resumes it.
+  // False, with the system's error code, when the thread cannot be created.
+  bool StartWorker(fw::AFX_THREADPROC entry, void* job, fw::CWinThread*& field,
+                   plat::DWORD& error);
+  // Ends the dialog when a close was asked for and the last worker is done.
+  void EndIfCloseRequested();
 
   RemovalJob removalJob;
+  std::int32_t removalIdle = 1;
+  fw::CWinThread* removalThread = nullptr;
   fw::HICON appIcon = nullptr;
+  int runningWorkers = 0;
+  bool closeRequested = false;
 
   fw::CStatic detectedText;  // 1000
   fw::CStatic toRemoveText;  // 1001

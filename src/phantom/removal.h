@@ -1,0 +1,79 @@
+// Removal of the selected phantoms through the class installer, on the
+// removal worker.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+#include "phantom/census.h"
+#include "platform/unique_handle.h"
+#include "ui/messages.h"
+
+// The abort protocol: each side takes the lock for at most 100 ms and goes
+// on without it when the wait runs out.
+void RequestAbort(RemovalJob& job);
+bool AbortRequested(RemovalJob& job);
+
+// The progress step for a remaining count: a message is posted only when
+// the remaining count is a multiple of it.
+std::uint32_t ProgressStep(std::uint32_t remaining);
+
+// Selected records not removed.
+std::uint32_t CountFailed(const RemovalJob& job);
+
+// The worker's entry: removes, then posts WM_REMOVAL_FINISHED.
+fw::UINT RemovalThreadProc(void* removalJob);
+
+// The first selected record, in list order, with a device ID; built once
+// per run, since the selection cannot change while the run goes on.
+class SelectedRecordIndex {
+ public:
+  explicit SelectedRecordIndex(RemovalJob& job);
+  PhantomRecord* Find(const plat::WCHAR* deviceId) const;
+
+ private:
+  std::unordered_map<std::u16string, PhantomRecord*> first_;
+};
+
+// Removes every device that is still a phantom and whose record is
+// selected; returns the number removed. `Index` finds a device's record.
+template <class Index>
+std::uint32_t RemovePhantomsWith(RemovalJob& job) {
+  using namespace plat;
+  const std::uint32_t selected = CountSelected(job);
+  std::uint32_t removedCount = 0;
+  const Index index(job);
+  for (const PhantomClass& row : PhantomClassTable) {
+    UniqueDevInfo set(SetupDiGetClassDevsW(row.classGuid, nullptr, nullptr, 0));
+    if (!set) continue;
+    SP_DEVINFO_DATA data{};
+    data.cbSize = sizeof(SP_DEVINFO_DATA);
+    for (DWORD i = 0; SetupDiEnumDeviceInfo(set.get(), i, &data); ++i) {
+      ULONG status = 0, problem = 0;
+      CONFIGRET cr = CM_Get_DevNode_Status(&status, &problem, data.DevInst, 0);
+      WCHAR id[MAX_DEVICE_ID_LEN] = {};
+      if ((cr == CR_NO_SUCH_DEVINST || cr == CR_NO_SUCH_VALUE) && !job.records.empty() &&
+          CM_Get_Device_IDW(data.DevInst, id, MAX_DEVICE_ID_LEN, 0) == CR_SUCCESS) {
+        if (PhantomRecord* record = index.Find(id)) {
+          if (SetupDiCallClassInstaller(DIF_REMOVE, set.get(), &data)) {
+            ++removedCount;
+            record->removed = 1;
+            record->lastError = 0;
+            const std::uint32_t remaining = selected - removedCount;
+            if (job.notifyWindow && remaining % ProgressStep(remaining) == 0)
+              fw::backend::PostMessage(job.notifyWindow, WM_REMOVAL_PROGRESS, remaining, 0);
+          } else {
+            const DWORD error = GetLastError();
+            record->removed = 0;
+            record->lastError = error;
+          }
+        }
+      }
+      if (AbortRequested(job)) return removedCount;
+    }
+  }
+  return removedCount;
+}
+
+std::uint32_t RemovePhantoms(RemovalJob& job);
