@@ -312,3 +312,40 @@ TEST_F(RemovePhantomsTest, AClassThatCannotBeOpenedLeavesItsPhantomsCountedAsFai
 }
 
 }  // namespace
+
+namespace {
+
+// The index must choose exactly the record a walk of the list would: the
+// first selected one with the ID, none for an ID it does not hold.
+TEST(SelectedRecordIndexTest, ChoosesWhatTheListWalkChooses) {
+  sim::ScopedWorld world;
+  RemovalJob job;
+  auto add = [&](const std::u16string& id, bool selected) {
+    auto r = std::make_unique<PhantomRecord>();
+    std::copy(id.begin(), id.end(), r->deviceId);
+    r->dated = 1;
+    r->categoryChecked = selected ? 1 : 0;
+    r->oldEnough = 1;
+    job.records.push_back(std::move(r));
+  };
+  for (int i = 0; i < 3000; ++i) {
+    std::string id = "USB\\VID_0781&PID_5567\\" + std::to_string(i % 1700);  // some twice
+    add(std::u16string(id.begin(), id.end()), i % 7 != 0);
+  }
+  add(u"", false);  // a blank record
+  const SelectedRecordIndex index(job);
+  for (int i = 0; i < 1800; ++i) {
+    std::string s = "USB\\VID_0781&PID_5567\\" + std::to_string(i);
+    std::u16string id(s.begin(), s.end());
+    PhantomRecord* walked = nullptr;
+    for (auto& r : job.records)
+      if (SameDeviceId(*r, id.c_str()) && IsSelected(*r)) {
+        walked = r.get();
+        break;
+      }
+    ASSERT_EQ(index.Find(id.c_str()), walked) << i;
+  }
+  EXPECT_EQ(index.Find(u""), nullptr);
+}
+
+}  // namespace

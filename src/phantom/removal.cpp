@@ -26,15 +26,38 @@ std::uint32_t CountFailed(const RemovalJob& job) {
   return n;
 }
 
+std::uint64_t SelectedRecordIndex::Hash(const plat::WCHAR* deviceId) {
+  std::uint64_t h = 14695981039346656037ull;  // FNV-1a
+  for (const plat::WCHAR* p = deviceId; *p; ++p) h = (h ^ static_cast<std::uint64_t>(*p)) * 1099511628211ull;
+  return h;
+}
+
 SelectedRecordIndex::SelectedRecordIndex(RemovalJob& job) {
-  first_.reserve(job.records.size());
-  for (auto& r : job.records)
-    if (IsSelected(*r)) first_.emplace(r->deviceId, r.get());  // keeps the first in list order
+  std::size_t size = 16;
+  while (size < 2 * job.records.size()) size *= 2;
+  slots_.assign(size, Slot{0, nullptr});
+  mask_ = size - 1;
+  for (auto& r : job.records) {
+    if (!IsSelected(*r)) continue;
+    const std::uint64_t h = Hash(r->deviceId);
+    for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
+      Slot& slot = slots_[i];
+      if (!slot.record) {
+        slot = {h, r.get()};
+        break;
+      }
+      if (slot.hash == h && SameDeviceId(*slot.record, r->deviceId)) break;  // the first one stays
+    }
+  }
 }
 
 PhantomRecord* SelectedRecordIndex::Find(const plat::WCHAR* deviceId) const {
-  auto it = first_.find(deviceId);
-  return it == first_.end() ? nullptr : it->second;
+  const std::uint64_t h = Hash(deviceId);
+  for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
+    const Slot& slot = slots_[i];
+    if (!slot.record) return nullptr;
+    if (slot.hash == h && SameDeviceId(*slot.record, deviceId)) return slot.record;
+  }
 }
 
 std::uint32_t RemovePhantoms(RemovalJob& job) { return RemovePhantomsWith<SelectedRecordIndex>(job); }

@@ -3,8 +3,7 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <unordered_map>
+#include <vector>
 
 #include "phantom/census.h"
 #include "platform/unique_handle.h"
@@ -33,7 +32,15 @@ class SelectedRecordIndex {
   PhantomRecord* Find(const plat::WCHAR* deviceId) const;
 
  private:
-  std::unordered_map<std::u16string, PhantomRecord*> first_;
+  // Open addressing over the IDs' hashes, at most half full: a lookup reads
+  // one slot and the one record it names, whatever the size of the list.
+  struct Slot {
+    std::uint64_t hash;
+    PhantomRecord* record;  // null: empty
+  };
+  static std::uint64_t Hash(const plat::WCHAR* deviceId);
+  std::vector<Slot> slots_;
+  std::size_t mask_ = 0;
 };
 
 // Removes every device that is still a phantom and whose record is

@@ -12,6 +12,23 @@ using namespace plat;
 namespace {
 
 World* g_world = nullptr;
+std::atomic<std::int64_t> g_callNanos{0};
+
+// Adds the time of one platform call to g_callNanos.
+class CallTimer {
+ public:
+  CallTimer() : start_(std::chrono::steady_clock::now()) {}
+  ~CallTimer() {
+    g_callNanos += std::chrono::duration_cast<std::chrono::nanoseconds>(
+                       std::chrono::steady_clock::now() - start_)
+                       .count();
+  }
+  CallTimer(const CallTimer&) = delete;
+  CallTimer& operator=(const CallTimer&) = delete;
+
+ private:
+  std::chrono::steady_clock::time_point start_;
+};
 thread_local DWORD t_lastError = 0;
 
 constexpr std::int64_t kFileTimeUnixEpoch = 116444736000000000LL;  // 1970 in 100 ns since 1601
@@ -131,7 +148,7 @@ struct World::Impl {
   mutable std::mutex mu;
   std::condition_variable cv;  // mutex releases and thread ends
   std::vector<Device> devices;
-  std::map<std::vector<std::uint8_t>, DWORD> brokenClasses;  // GUID bytes -> error
+  std::vector<std::pair<GUID, DWORD>> brokenClasses;
   std::unordered_map<std::u16string, Key> keys;                // lower-case path
   std::unordered_set<DevInfoSet*> sets;
   std::unordered_set<OpenKey*> openKeys;
@@ -172,13 +189,6 @@ struct World::Impl {
   }
 };
 
-namespace {
-std::vector<std::uint8_t> GuidBytes(const GUID& g) {
-  std::vector<std::uint8_t> b(sizeof(GUID));
-  std::memcpy(b.data(), &g, sizeof(GUID));
-  return b;
-}
-}  // namespace
 
 World::World() : impl_(std::make_unique<Impl>()) {}
 
@@ -223,7 +233,7 @@ void World::RemoveKey(const std::u16string& instanceId) {
 
 void World::BreakClass(const GUID& classGuid, DWORD error) {
   std::lock_guard<std::mutex> lock(impl_->mu);
-  impl_->brokenClasses[GuidBytes(classGuid)] = error;
+  impl_->brokenClasses.emplace_back(classGuid, error);
 }
 
 Device World::DeviceAt(std::size_t index) const {
@@ -253,6 +263,17 @@ std::vector<std::u16string> World::Phantoms() const {
     if (!d.removed && d.status != CR_SUCCESS) out.push_back(d.instanceId);
   return out;
 }
+
+void World::ShuffleDevices(std::uint32_t seed) {
+  std::lock_guard<std::mutex> lock(impl_->mu);
+  auto& d = impl_->devices;
+  for (std::size_t i = d.size(); i > 1; --i) {
+    seed = seed * 1664525u + 1013904223u;
+    std::swap(d[i - 1], d[(seed >> 4) % i]);
+  }
+}
+
+std::int64_t World::CallNanos() { return g_callNanos.load(); }
 
 void World::FailCall(const std::string& call, DWORD error, int skip) {
   std::lock_guard<std::mutex> lock(impl_->mu);
@@ -469,6 +490,7 @@ sim::Handle* FindHandle(HANDLE h) {
 }  // namespace
 
 BOOL ReleaseMutex(HANDLE mutex) {
+  sim::CallTimer timer;
   auto& w = W();
   std::lock_guard<std::mutex> lock(w.mu);
   sim::Handle* h = FindHandle(mutex);
@@ -483,6 +505,7 @@ BOOL ReleaseMutex(HANDLE mutex) {
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+  sim::CallTimer timer;
   auto& w = W();
   std::unique_lock<std::mutex> lock(w.mu);
   sim::Handle* h = FindHandle(handle);
@@ -588,13 +611,13 @@ void Sleep(DWORD milliseconds) {
 // ---- Device installation services and configuration manager ----
 
 HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, const WCHAR*, HWND, DWORD flags) {
+  sim::CallTimer timer;
   SIM_FAIL_WITH_LAST_ERROR("SetupDiGetClassDevsW", INVALID_HANDLE_VALUE);
   auto& w = W();
   std::lock_guard<std::mutex> lock(w.mu);
-  if (classGuid) {
-    auto broken = w.brokenClasses.find(sim::GuidBytes(*classGuid));
-    if (broken != w.brokenClasses.end()) {
-      sim::t_lastError = broken->second;
+  for (const auto& [guid, error] : w.brokenClasses) {
+    if (classGuid && guid == *classGuid) {
+      sim::t_lastError = error;
       return INVALID_HANDLE_VALUE;
     }
   }
@@ -610,6 +633,7 @@ HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, const WCHAR*, HWND, DWORD f
 }
 
 BOOL SetupDiEnumDeviceInfo(HDEVINFO set, DWORD memberIndex, SP_DEVINFO_DATA* data) {
+  sim::CallTimer timer;
   SIM_FAIL_WITH_LAST_ERROR("SetupDiEnumDeviceInfo", 0);
   auto& w = W();
   std::lock_guard<std::mutex> lock(w.mu);
@@ -634,6 +658,7 @@ BOOL SetupDiEnumDeviceInfo(HDEVINFO set, DWORD memberIndex, SP_DEVINFO_DATA* dat
 }
 
 BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set) {
+  sim::CallTimer timer;
   auto& w = W();
   std::lock_guard<std::mutex> lock(w.mu);
   ++w.calls["SetupDiDestroyDeviceInfoList"];
@@ -647,6 +672,7 @@ BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set) {
 }
 
 BOOL SetupDiCallClassInstaller(DWORD installFunction, HDEVINFO set, SP_DEVINFO_DATA* data) {
+  sim::CallTimer timer;
   SIM_FAIL_WITH_LAST_ERROR("SetupDiCallClassInstaller", 0);
   sim::World& world = Current();
   auto& w = W();
@@ -678,6 +704,7 @@ BOOL SetupDiCallClassInstaller(DWORD installFunction, HDEVINFO set, SP_DEVINFO_D
 }
 
 CONFIGRET CM_Get_DevNode_Status(ULONG* status, ULONG* problem, DEVINST devInst, ULONG) {
+  sim::CallTimer timer;
   SIM_FAIL_WITH_RESULT("CM_Get_DevNode_Status");
   auto& w = W();
   std::lock_guard<std::mutex> lock(w.mu);
@@ -692,6 +719,7 @@ CONFIGRET CM_Get_DevNode_Status(ULONG* status, ULONG* problem, DEVINST devInst, 
 }
 
 CONFIGRET CM_Get_Device_IDW(DEVINST devInst, WCHAR* buffer, ULONG bufferLen, ULONG) {
+  sim::CallTimer timer;
   SIM_FAIL_WITH_RESULT("CM_Get_Device_IDW");
   auto& w = W();
   std::lock_guard<std::mutex> lock(w.mu);
@@ -706,6 +734,7 @@ CONFIGRET CM_Get_Device_IDW(DEVINST devInst, WCHAR* buffer, ULONG bufferLen, ULO
 // ---- Registry ----
 
 LSTATUS RegOpenKeyExW(HKEY key, const WCHAR* subKey, DWORD, REGSAM, HKEY* result) {
+  sim::CallTimer timer;
   SIM_FAIL_WITH_RESULT("RegOpenKeyExW");
   auto& w = W();
   std::lock_guard<std::mutex> lock(w.mu);
@@ -720,6 +749,7 @@ LSTATUS RegOpenKeyExW(HKEY key, const WCHAR* subKey, DWORD, REGSAM, HKEY* result
 
 LSTATUS RegQueryInfoKeyW(HKEY key, WCHAR*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD*,
                          DWORD*, DWORD*, FILETIME* lastWriteTime) {
+  sim::CallTimer timer;
   SIM_FAIL_WITH_RESULT("RegQueryInfoKeyW");
   auto& w = W();
   std::lock_guard<std::mutex> lock(w.mu);
@@ -732,6 +762,7 @@ LSTATUS RegQueryInfoKeyW(HKEY key, WCHAR*, DWORD*, DWORD*, DWORD*, DWORD*, DWORD
 }
 
 LSTATUS RegCloseKey(HKEY key) {
+  sim::CallTimer timer;
   auto& w = W();
   std::lock_guard<std::mutex> lock(w.mu);
   ++w.calls["RegCloseKey"];
@@ -744,6 +775,7 @@ LSTATUS RegCloseKey(HKEY key) {
 // ---- Time ----
 
 BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* systemTime) {
+  sim::CallTimer timer;
   SIM_FAIL_WITH_LAST_ERROR("FileTimeToSystemTime", 0);
   std::uint64_t v = (static_cast<std::uint64_t>(fileTime->dwHighDateTime) << 32) |
                     fileTime->dwLowDateTime;
@@ -758,6 +790,7 @@ BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* systemTime) {
 
 BOOL SystemTimeToTzSpecificLocalTime(const TIME_ZONE_INFORMATION*, const SYSTEMTIME* universal,
                                      SYSTEMTIME* local) {
+  sim::CallTimer timer;
   SIM_FAIL_WITH_LAST_ERROR("SystemTimeToTzSpecificLocalTime", 0);
   std::int64_t s = sim::SecondsFrom1601(*universal) + Current().UtcOffsetMinutes() * 60LL;
   if (s < 0) {
@@ -769,12 +802,14 @@ BOOL SystemTimeToTzSpecificLocalTime(const TIME_ZONE_INFORMATION*, const SYSTEMT
 }
 
 std::int64_t _time64(std::int64_t* out) {
+  sim::CallTimer timer;
   std::int64_t now = Current().Now();
   if (out) *out = now;
   return now;
 }
 
 std::int64_t _mktime64(std::tm* t) {
+  sim::CallTimer timer;
   {
     DWORD ignored = 0;
     if (Fails("_mktime64", ignored)) return -1;

@@ -60,6 +60,10 @@ class World {
   // Makes SetupDiGetClassDevsW fail for this class.
   void BreakClass(const GUID& classGuid, DWORD error = plat::ERROR_INVALID_PARAMETER);
 
+  // Reorders the enumeration of every class (as the platform may between two
+  // walks), the same way for the same seed.
+  void ShuffleDevices(std::uint32_t seed);
+
   // Thread-safe accessors, also for hooks running on a worker.
   Device DeviceAt(std::size_t index) const;
   void SetStatus(std::size_t index, CONFIGRET status);
@@ -95,6 +99,11 @@ class World {
   int UtcOffsetMinutes() const { return utcOffsetMinutes_; }
   // Each removal takes this long (the demo makes it feel real).
   void SetRemovalDelayMs(DWORD ms) { removalDelayMs_ = ms; }
+
+  // ---- Measuring ----
+  // Time spent inside the platform calls, on every thread, so that a
+  // benchmark can tell the program's own work from the world's.
+  static std::int64_t CallNanos();
 
   // ---- Program file ----
   void SetModulePath(const std::u16string& path) { modulePath_ = path; }
