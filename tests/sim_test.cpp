@@ -40,7 +40,7 @@ TEST(SimPlatform, CalendarConversionsMatchKnownInstants) {
     t.tm_min = c.mi;
     t.tm_sec = c.s;
     t.tm_isdst = -1;
-    EXPECT_EQ(_mktime64(&t), c.unix >= 0 ? c.unix : -1);
+    EXPECT_EQ(plat::_mktime64(&t), c.unix >= 0 ? c.unix : -1);
   }
 }
 

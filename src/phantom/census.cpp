@@ -28,7 +28,7 @@ bool KeyTimeToTimeValue(const FILETIME& lastWrite, std::int64_t& timeValue) {
   fields.tm_min = local.wMinute;
   fields.tm_sec = local.wSecond;
   fields.tm_isdst = -1;
-  std::int64_t t = _mktime64(&fields);
+  std::int64_t t = plat::_mktime64(&fields);
   if (t == -1) return false;
   timeValue = t;
   return true;
@@ -55,7 +55,7 @@ DeviceOutcome DatePhantom(DEVINST devInst, const GUID& classGuid, PhantomRecord&
     return DeviceOutcome::KeyFailed;
   std::int64_t written = 0;
   if (!KeyTimeToTimeValue(lastWrite, written)) return DeviceOutcome::Stop;
-  std::int64_t now = _time64(nullptr);
+  std::int64_t now = plat::_time64(nullptr);
   std::copy(std::begin(id), std::end(id), record.deviceId);
   record.ageSeconds = now - written;
   record.dated = 1;
