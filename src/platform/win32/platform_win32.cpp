@@ -1,0 +1,181 @@
+// The platform services on Windows: each is the Win32 call of the same name,
+// with the interface's types cast to the SDK's. No logic belongs here.
+//
+// The SDK's DWORD, ULONG and LONG are `long` types on Windows, ours are the
+// fixed-width ones of the same size, hence the pointer casts; the asserts
+// below prove that each cast record has the SDK's layout.
+#include "platform/platform.h"
+
+#include <windows.h>
+
+#include <cfgmgr32.h>
+#include <setupapi.h>
+#include <shellapi.h>
+#include <winver.h>
+
+#include <cstddef>
+#include <ctime>
+#include <type_traits>
+
+namespace {
+
+static_assert(sizeof(plat::DWORD) == sizeof(::DWORD));
+static_assert(sizeof(plat::ULONG) == sizeof(::ULONG));
+static_assert(std::is_same_v<::ULONG, ::DWORD>);  // one cast serves both
+static_assert(sizeof(plat::LONG) == sizeof(::LONG));
+static_assert(sizeof(plat::UINT) == sizeof(::UINT));
+static_assert(sizeof(plat::WCHAR) == sizeof(::WCHAR));
+static_assert(sizeof(plat::LSTATUS) == sizeof(::LSTATUS));
+static_assert(sizeof(plat::CONFIGRET) == sizeof(::CONFIGRET));
+static_assert(sizeof(plat::DEVINST) == sizeof(::DEVINST));
+static_assert(sizeof(plat::REGSAM) == sizeof(::REGSAM));
+static_assert(sizeof(std::int64_t) == sizeof(::__time64_t));
+
+static_assert(sizeof(plat::GUID) == sizeof(::GUID));
+static_assert(offsetof(plat::GUID, Data2) == offsetof(::GUID, Data2));
+static_assert(offsetof(plat::GUID, Data3) == offsetof(::GUID, Data3));
+static_assert(offsetof(plat::GUID, Data4) == offsetof(::GUID, Data4));
+
+static_assert(sizeof(plat::SP_DEVINFO_DATA) == sizeof(::SP_DEVINFO_DATA));
+static_assert(offsetof(plat::SP_DEVINFO_DATA, ClassGuid) == offsetof(::SP_DEVINFO_DATA, ClassGuid));
+static_assert(offsetof(plat::SP_DEVINFO_DATA, DevInst) == offsetof(::SP_DEVINFO_DATA, DevInst));
+static_assert(offsetof(plat::SP_DEVINFO_DATA, Reserved) == offsetof(::SP_DEVINFO_DATA, Reserved));
+
+static_assert(sizeof(plat::FILETIME) == sizeof(::FILETIME));
+static_assert(offsetof(plat::FILETIME, dwHighDateTime) == offsetof(::FILETIME, dwHighDateTime));
+
+static_assert(sizeof(plat::SYSTEMTIME) == sizeof(::SYSTEMTIME));
+static_assert(offsetof(plat::SYSTEMTIME, wMonth) == offsetof(::SYSTEMTIME, wMonth));
+static_assert(offsetof(plat::SYSTEMTIME, wDayOfWeek) == offsetof(::SYSTEMTIME, wDayOfWeek));
+static_assert(offsetof(plat::SYSTEMTIME, wDay) == offsetof(::SYSTEMTIME, wDay));
+static_assert(offsetof(plat::SYSTEMTIME, wMilliseconds) == offsetof(::SYSTEMTIME, wMilliseconds));
+
+static_assert(sizeof(plat::VS_FIXEDFILEINFO) == sizeof(::VS_FIXEDFILEINFO));
+static_assert(offsetof(plat::VS_FIXEDFILEINFO, dwFileVersionMS) ==
+              offsetof(::VS_FIXEDFILEINFO, dwFileVersionMS));
+static_assert(offsetof(plat::VS_FIXEDFILEINFO, dwFileVersionLS) ==
+              offsetof(::VS_FIXEDFILEINFO, dwFileVersionLS));
+static_assert(offsetof(plat::VS_FIXEDFILEINFO, dwFileDateLS) ==
+              offsetof(::VS_FIXEDFILEINFO, dwFileDateLS));
+
+static_assert(sizeof(plat::SHELLEXECUTEINFOW) == sizeof(::SHELLEXECUTEINFOW));
+static_assert(offsetof(plat::SHELLEXECUTEINFOW, hwnd) == offsetof(::SHELLEXECUTEINFOW, hwnd));
+static_assert(offsetof(plat::SHELLEXECUTEINFOW, lpFile) == offsetof(::SHELLEXECUTEINFOW, lpFile));
+static_assert(offsetof(plat::SHELLEXECUTEINFOW, nShow) == offsetof(::SHELLEXECUTEINFOW, nShow));
+static_assert(offsetof(plat::SHELLEXECUTEINFOW, hInstApp) == offsetof(::SHELLEXECUTEINFOW, hInstApp));
+static_assert(offsetof(plat::SHELLEXECUTEINFOW, hkeyClass) == offsetof(::SHELLEXECUTEINFOW, hkeyClass));
+static_assert(offsetof(plat::SHELLEXECUTEINFOW, hProcess) == offsetof(::SHELLEXECUTEINFOW, hProcess));
+
+::HWND Win(plat::HWND window) { return reinterpret_cast<::HWND>(window); }
+::HKEY Win(plat::HKEY key) { return reinterpret_cast<::HKEY>(key); }
+::DWORD* Win(plat::DWORD* p) { return reinterpret_cast<::DWORD*>(p); }
+::WCHAR* Win(plat::WCHAR* s) { return reinterpret_cast<::WCHAR*>(s); }
+const ::WCHAR* Win(const plat::WCHAR* s) { return reinterpret_cast<const ::WCHAR*>(s); }
+const ::GUID* Win(const plat::GUID* g) { return reinterpret_cast<const ::GUID*>(g); }
+::SP_DEVINFO_DATA* Win(plat::SP_DEVINFO_DATA* d) { return reinterpret_cast<::SP_DEVINFO_DATA*>(d); }
+::SECURITY_ATTRIBUTES* WinSecurity(const void* sa) {
+  return static_cast<::SECURITY_ATTRIBUTES*>(const_cast<void*>(sa));
+}
+
+}  // namespace
+
+namespace plat {
+
+// ---- Errors ----
+DWORD GetLastError() { return ::GetLastError(); }
+void SetLastError(DWORD code) { ::SetLastError(code); }
+DWORD FormatMessageW(DWORD flags, const void* source, DWORD messageId, DWORD languageId,
+                     WCHAR* buffer, DWORD size, void* arguments) {
+  return ::FormatMessageW(flags, source, messageId, languageId, Win(buffer), size,
+                          static_cast<va_list*>(arguments));
+}
+
+// ---- Kernel objects ----
+HANDLE CreateMutexW(const void* securityAttributes, BOOL initialOwner, const WCHAR* name) {
+  return ::CreateMutexW(WinSecurity(securityAttributes), initialOwner, Win(name));
+}
+BOOL ReleaseMutex(HANDLE mutex) { return ::ReleaseMutex(mutex); }
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+  return ::WaitForSingleObject(handle, milliseconds);
+}
+BOOL CloseHandle(HANDLE handle) { return ::CloseHandle(handle); }
+HANDLE CreateThread(const void* securityAttributes, std::size_t stackSize,
+                    LPTHREAD_START_ROUTINE start, void* parameter, DWORD flags, DWORD* threadId) {
+  // Same x64 calling convention; the return types differ only in spelling
+  // (unsigned int vs unsigned long, both 32 bits). The cast through void(*)()
+  // tells the compiler the mismatch is intended.
+  return ::CreateThread(WinSecurity(securityAttributes), stackSize,
+                        reinterpret_cast<::LPTHREAD_START_ROUTINE>(reinterpret_cast<void (*)()>(start)),
+                        parameter, flags, Win(threadId));
+}
+DWORD ResumeThread(HANDLE thread) { return ::ResumeThread(thread); }
+void Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
+
+// ---- Device installation services and configuration manager ----
+HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, const WCHAR* enumerator, HWND parent,
+                              DWORD flags) {
+  return ::SetupDiGetClassDevsW(Win(classGuid), Win(enumerator), Win(parent), flags);
+}
+BOOL SetupDiEnumDeviceInfo(HDEVINFO set, DWORD memberIndex, SP_DEVINFO_DATA* data) {
+  return ::SetupDiEnumDeviceInfo(set, memberIndex, Win(data));
+}
+BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set) { return ::SetupDiDestroyDeviceInfoList(set); }
+BOOL SetupDiCallClassInstaller(DWORD installFunction, HDEVINFO set, SP_DEVINFO_DATA* data) {
+  return ::SetupDiCallClassInstaller(installFunction, set, Win(data));
+}
+CONFIGRET CM_Get_DevNode_Status(ULONG* status, ULONG* problem, DEVINST devInst, ULONG flags) {
+  return ::CM_Get_DevNode_Status(Win(status), Win(problem), devInst, flags);
+}
+CONFIGRET CM_Get_Device_IDW(DEVINST devInst, WCHAR* buffer, ULONG bufferLen, ULONG flags) {
+  return ::CM_Get_Device_IDW(devInst, Win(buffer), bufferLen, flags);
+}
+
+// ---- Registry ----
+LSTATUS RegOpenKeyExW(HKEY key, const WCHAR* subKey, DWORD options, REGSAM desired, HKEY* result) {
+  return ::RegOpenKeyExW(Win(key), Win(subKey), options, desired, reinterpret_cast<::HKEY*>(result));
+}
+LSTATUS RegQueryInfoKeyW(HKEY key, WCHAR* className, DWORD* classLen, DWORD* reserved,
+                         DWORD* subKeys, DWORD* maxSubKeyLen, DWORD* maxClassLen, DWORD* values,
+                         DWORD* maxValueNameLen, DWORD* maxValueLen, DWORD* securityDescriptor,
+                         FILETIME* lastWriteTime) {
+  return ::RegQueryInfoKeyW(Win(key), Win(className), Win(classLen), Win(reserved), Win(subKeys),
+                            Win(maxSubKeyLen), Win(maxClassLen), Win(values), Win(maxValueNameLen),
+                            Win(maxValueLen), Win(securityDescriptor),
+                            reinterpret_cast<::FILETIME*>(lastWriteTime));
+}
+LSTATUS RegCloseKey(HKEY key) { return ::RegCloseKey(Win(key)); }
+
+// ---- Time ----
+BOOL FileTimeToSystemTime(const FILETIME* fileTime, SYSTEMTIME* systemTime) {
+  return ::FileTimeToSystemTime(reinterpret_cast<const ::FILETIME*>(fileTime),
+                                reinterpret_cast<::SYSTEMTIME*>(systemTime));
+}
+BOOL SystemTimeToTzSpecificLocalTime(const TIME_ZONE_INFORMATION* zone, const SYSTEMTIME* universal,
+                                     SYSTEMTIME* local) {
+  return ::SystemTimeToTzSpecificLocalTime(reinterpret_cast<const ::TIME_ZONE_INFORMATION*>(zone),
+                                           reinterpret_cast<const ::SYSTEMTIME*>(universal),
+                                           reinterpret_cast<::SYSTEMTIME*>(local));
+}
+std::int64_t _time64(std::int64_t* out) { return ::_time64(reinterpret_cast<::__time64_t*>(out)); }
+std::int64_t _mktime64(std::tm* local) { return ::_mktime64(local); }
+
+// ---- The program file and its version resource ----
+DWORD GetModuleFileNameW(void* module, WCHAR* buffer, DWORD size) {
+  return ::GetModuleFileNameW(static_cast<::HMODULE>(module), Win(buffer), size);
+}
+DWORD GetFileVersionInfoSizeW(const WCHAR* path, DWORD* handle) {
+  return ::GetFileVersionInfoSizeW(Win(path), Win(handle));
+}
+BOOL GetFileVersionInfoW(const WCHAR* path, DWORD handle, DWORD size, void* data) {
+  return ::GetFileVersionInfoW(Win(path), handle, size, data);
+}
+BOOL VerQueryValueW(const void* block, const WCHAR* subBlock, void** buffer, UINT* length) {
+  return ::VerQueryValueW(block, Win(subBlock), buffer, length);
+}
+
+// ---- Shell ----
+BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info) {
+  return ::ShellExecuteExW(reinterpret_cast<::SHELLEXECUTEINFOW*>(info));
+}
+
+}  // namespace plat
