@@ -1,0 +1,778 @@
+// tw_driver: drives a running Tidewell from outside, the way a user would,
+// and checks what its main window shows. Runs under Wine in the same desktop
+// as the program. Exit code 0 means pass; a failure says why on stderr.
+//
+// The ids, kinds, texts, positions and styles it expects come from the
+// template table in res/, the one the program's window is built from.
+#include "res/resources.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "probe.h"
+
+namespace {
+
+constexpr UINT kAnswerMs = 3000;  // a live dialog answers a sent message well within this
+constexpr UINT IDM_ABOUTBOX = 0x0010;
+constexpr int kAgeSelector = 1003;
+
+const std::wstring kMainCaption = std::wstring(L"Tidewell Version ") + TW_VERSION;
+
+// Texts the program puts in place of the template's when it starts. Wine's
+// SetupAPI lists no device, so every count is 0.
+struct TextAtStart {
+  int id;
+  const wchar_t* text;
+};
+constexpr TextAtStart kTextsAtStart[] = {
+    {1000, L"0 phantoms detected."}, {1001, L"0 phantoms to remove."},
+    {1007, L"DISK DRIVE = 0"},       {1008, L"VOLUME = 0"},
+    {1009, L"USB = 0"},              {1010, L"VOLUME SNAPSHOT = 0"},
+    {1011, L"CDROM = 0"},            {1013, L"SCSI ADAPTER = 0"},
+};
+
+struct CheckAtStart {
+  int id;
+  WPARAM state;
+};
+constexpr CheckAtStart kChecksAtStart[] = {
+    {1007, BST_CHECKED},   {1008, BST_CHECKED}, {1009, BST_CHECKED},   {1011, BST_CHECKED},
+    {1013, BST_CHECKED},   {1010, BST_CHECKED}, {1018, BST_UNCHECKED}, {1026, BST_CHECKED},
+    {1027, BST_UNCHECKED},
+};
+
+// ---- output ----
+
+std::string Utf8(const std::wstring& s) {
+  if (s.empty()) return {};
+  int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr,
+                              nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr,
+                      nullptr);
+  return out;
+}
+
+void Out(const std::wstring& line) {
+  std::fputs((Utf8(line) + "\n").c_str(), stdout);
+  std::fflush(stdout);
+}
+
+void Err(const std::wstring& line) {
+  std::fputs(("tw_driver: " + Utf8(line) + "\n").c_str(), stderr);
+  std::fflush(stderr);
+}
+
+int Fail(const std::wstring& why) {
+  Err(why);
+  return 1;
+}
+
+std::wstring Quote(const std::wstring& s) {
+  std::wstring q = L"\"";
+  for (wchar_t c : s) {
+    if (c == L'\n') q += L"\\n";
+    else if (c == L'\r') q += L"\\r";
+    else if (c == L'\t') q += L"\\t";
+    else q += c;
+  }
+  return q + L"\"";
+}
+
+std::wstring Hex(unsigned long v) {
+  wchar_t b[16];
+  std::swprintf(b, 16, L"0x%04lX", v);
+  return b;
+}
+
+// ---- reading another process's windows ----
+
+std::wstring ClassOf(HWND w) {
+  wchar_t b[256] = L"";
+  int n = GetClassNameW(w, b, 256);
+  return std::wstring(b, n > 0 ? static_cast<size_t>(n) : 0);
+}
+
+std::optional<LRESULT> Ask(HWND w, UINT m, WPARAM wp = 0, LPARAM lp = 0) {
+  DWORD_PTR r = 0;
+  SetLastError(ERROR_SUCCESS);
+  if (!SendMessageTimeoutW(w, m, wp, lp, SMTO_ABORTIFHUNG | SMTO_BLOCK, kAnswerMs, &r) &&
+      GetLastError() == ERROR_TIMEOUT)
+    return std::nullopt;
+  return static_cast<LRESULT>(r);
+}
+
+// WM_GETTEXT asks the control itself, so it sees what the control shows.
+std::wstring TextOf(HWND w) {
+  std::vector<wchar_t> b(4096, L'\0');
+  std::optional<LRESULT> n = Ask(w, WM_GETTEXT, b.size(), reinterpret_cast<LPARAM>(b.data()));
+  if (!n) return L"<no answer>";
+  return std::wstring(b.data(), static_cast<size_t>(*n));
+}
+
+std::optional<std::wstring> ComboItem(HWND combo, int i) {
+  std::optional<LRESULT> len = Ask(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i));
+  if (!len || *len == CB_ERR) return std::nullopt;
+  std::vector<wchar_t> b(static_cast<size_t>(*len) + 1, L'\0');
+  std::optional<LRESULT> n =
+      Ask(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(b.data()));
+  if (!n || *n == CB_ERR) return std::nullopt;
+  return std::wstring(b.data(), static_cast<size_t>(*n));
+}
+
+bool Visible(HWND w) { return IsWindow(w) && IsWindowVisible(w); }
+
+const res::DialogTemplate& MainTemplate() {
+  static const res::DialogTemplate* t = res::FindDialogTemplate(res::IDD_TIDEWELL_DIALOG);
+  if (!t) {
+    Err(L"template 102 missing from res/");
+    std::exit(2);
+  }
+  return *t;
+}
+
+// The first control id past IDOK and IDCANCEL: a message box has none of them.
+int DistinctId() {
+  for (const res::ControlTemplate& c : MainTemplate().controls)
+    if (c.id > IDCANCEL) return c.id;
+  return res::kNoId;
+}
+
+std::vector<HWND> TopLevel() {
+  std::vector<HWND> all;
+  EnumWindows(
+      [](HWND w, LPARAM p) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&all));
+  return all;
+}
+
+bool IsDialog(HWND w) { return ClassOf(w) == L"#32770"; }
+
+// The main window: a dialog captioned like the template that holds its
+// controls. Found this loosely so that a wrong caption is reported as such.
+HWND FindMain() {
+  std::wstring prefix = MainTemplate().caption;
+  for (HWND w : TopLevel()) {
+    if (!IsDialog(w) || !GetDlgItem(w, DistinctId())) continue;
+    wchar_t b[512] = L"";
+    GetWindowTextW(w, b, 512);
+    if (std::wstring(b).rfind(prefix, 0) == 0) return w;
+  }
+  return nullptr;
+}
+
+HWND MainOrFail() {
+  HWND w = FindMain();
+  if (!w) Err(L"no Tidewell main window");
+  return w;
+}
+
+// A message box of the process that owns the main window (or of any process
+// when the main window is gone): any other visible dialog.
+HWND FindMessageBox() {
+  HWND main = FindMain();
+  DWORD pid = 0;
+  if (main) GetWindowThreadProcessId(main, &pid);
+  for (HWND w : TopLevel()) {
+    if (w == main || !IsDialog(w) || !IsWindowVisible(w) || GetDlgItem(w, DistinctId())) continue;
+    DWORD p = 0;
+    GetWindowThreadProcessId(w, &p);
+    if (!main || p == pid) return w;
+  }
+  return nullptr;
+}
+
+template <class F>
+bool Poll(DWORD ms, F ready) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (ready()) return true;
+    if (GetTickCount() - start >= ms) return false;
+    Sleep(50);
+  }
+}
+
+DWORD Millis(const wchar_t* s) { return static_cast<DWORD>(std::wcstoul(s, nullptr, 10)); }
+
+bool ParseInt(const wchar_t* s, int* v) {
+  wchar_t* end = nullptr;
+  long n = std::wcstol(s, &end, 0);
+  if (!*s || *end) return false;
+  *v = static_cast<int>(n);
+  return true;
+}
+
+// ---- what each kind of control is in Win32 ----
+
+struct KindInfo {
+  const wchar_t* cls;
+  DWORD typeMask;  // the class's type bits in the style
+  DWORD type;
+};
+
+KindInfo InfoOf(const res::ControlTemplate& c) {
+  using K = res::Kind;
+  switch (c.kind) {
+    case K::PushButton: return {WC_BUTTONW, BS_TYPEMASK, BS_PUSHBUTTON};
+    case K::DefPushButton: return {WC_BUTTONW, BS_TYPEMASK, BS_DEFPUSHBUTTON};
+    case K::GroupBox: return {WC_BUTTONW, BS_TYPEMASK, BS_GROUPBOX};
+    case K::CheckBox: return {WC_BUTTONW, BS_TYPEMASK, BS_AUTOCHECKBOX};
+    case K::RadioButton: return {WC_BUTTONW, BS_TYPEMASK, BS_AUTORADIOBUTTON};
+    case K::Static: return {WC_STATICW, SS_TYPEMASK, c.style & SS_TYPEMASK};
+    case K::Icon: return {WC_STATICW, SS_TYPEMASK, SS_ICON};
+    case K::ComboBox: return {WC_COMBOBOXW, 0x3, CBS_DROPDOWNLIST};
+    case K::Edit: return {WC_EDITW, 0, 0};
+    case K::Progress: return {PROGRESS_CLASSW, 0, 0};
+    case K::Link: return {WC_LINK, 0, 0};
+  }
+  return {L"?", 0, 0};
+}
+
+// Style bits of the template that the window must carry as given.
+DWORD CarriedBits(res::Kind kind) {
+  using K = res::Kind;
+  switch (kind) {
+    case K::Static: return WS_TABSTOP | SS_NOPREFIX | SS_CENTERIMAGE;
+    case K::ComboBox: return WS_TABSTOP | CBS_SORT;
+    case K::Edit: return WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL;
+    case K::RadioButton: return 0;  // checking an auto radio button gives it the tab stop
+    default: return WS_TABSTOP;
+  }
+}
+
+bool IsNoId(int ctrlId) { return ctrlId == res::kNoId || ctrlId == 0xFFFF; }
+
+std::wstring Name(const res::ControlTemplate& c, size_t index) {
+  std::wstring n = L"#" + std::to_wstring(index) + L" ";
+  n += c.id == res::kNoId ? L"(no id)" : std::to_wstring(c.id);
+  return n + L" " + Quote(c.text);
+}
+
+const wchar_t* TextAtStartOf(int id) {
+  for (const TextAtStart& t : kTextsAtStart)
+    if (t.id == id) return t.text;
+  return nullptr;
+}
+
+// ---- the checks of the main window ----
+
+class Checks {
+ public:
+  void Expect(bool ok, const std::wstring& what, const std::wstring& why = {}) {
+    if (ok) {
+      Out(L"  ok   " + what);
+    } else {
+      ++failed_;
+      Out(L"  FAIL " + what + (why.empty() ? L"" : L": " + why));
+      Err(L"check-main: " + what + (why.empty() ? L"" : L": " + why));
+    }
+  }
+  // One line for a list of problems found on one thing.
+  void ExpectNone(const std::vector<std::wstring>& problems, const std::wstring& what) {
+    std::wstring why;
+    for (const std::wstring& p : problems) why += (why.empty() ? L"" : L"; ") + p;
+    Expect(problems.empty(), what, why);
+  }
+  int failed() const { return failed_; }
+
+ private:
+  int failed_ = 0;
+};
+
+// Dialog units map to pixels through the dialog's font, and MapDialogRect
+// works only on a dialog of the calling process: make an invisible one from
+// the same frame and font.
+class UnitMapper {
+ public:
+  explicit UnitMapper(const res::DialogTemplate& t) {
+    std::vector<WORD> b;
+    auto w32 = [&](DWORD v) {
+      b.push_back(LOWORD(v));
+      b.push_back(HIWORD(v));
+    };
+    auto str = [&](const wchar_t* s) {
+      for (; *s; ++s) b.push_back(static_cast<WORD>(*s));
+      b.push_back(0);
+    };
+    b.push_back(1);  // DLGTEMPLATEEX
+    b.push_back(0xFFFF);
+    w32(0);
+    w32(t.exStyle);
+    w32(t.style & ~WS_VISIBLE);
+    b.push_back(0);  // no controls
+    for (int i = 0; i < 4; ++i) b.push_back(0);
+    b.push_back(0);  // no menu
+    b.push_back(0);  // default class
+    str(L"");
+    b.push_back(static_cast<WORD>(t.pointSize));
+    b.push_back(FW_NORMAL);
+    b.push_back(0x0100);  // not italic, DEFAULT_CHARSET
+    str(t.font);
+    dialog_ = CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
+                                         reinterpret_cast<LPCDLGTEMPLATEW>(b.data()), nullptr,
+                                         [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; },
+                                         0);
+  }
+  ~UnitMapper() {
+    if (dialog_) DestroyWindow(dialog_);
+  }
+  UnitMapper(const UnitMapper&) = delete;
+  UnitMapper& operator=(const UnitMapper&) = delete;
+
+  bool ok() const { return dialog_ != nullptr; }
+  RECT Map(int x, int y, int cx, int cy) const {
+    RECT r{x, y, x + cx, y + cy};
+    MapDialogRect(dialog_, &r);
+    return r;
+  }
+
+ private:
+  HWND dialog_ = nullptr;
+};
+
+std::wstring RectText(const RECT& r) {
+  return std::to_wstring(r.left) + L"," + std::to_wstring(r.top) + L" " +
+         std::to_wstring(r.right - r.left) + L"x" + std::to_wstring(r.bottom - r.top);
+}
+
+bool Near(long a, long b) { return a - b <= 1 && b - a <= 1; }
+
+// Reads the system menu and the icon from inside the program (see probe.h).
+std::optional<probe::Result> ProbeInside(HWND main, std::wstring* why) {
+  wchar_t path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring dll(path, n);
+  dll = dll.substr(0, dll.find_last_of(L"\\/") + 1) + L"tw_probe.dll";
+  HMODULE mod = LoadLibraryW(dll.c_str());
+  if (!mod) {
+    *why = L"cannot load " + dll;
+    return std::nullopt;
+  }
+  auto proc = reinterpret_cast<HOOKPROC>(
+      reinterpret_cast<void*>(GetProcAddress(mod, probe::kHookProc)));
+  HANDLE section = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      sizeof(probe::Result), probe::kSection);
+  auto* r = section ? static_cast<probe::Result*>(
+                          MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, sizeof(probe::Result)))
+                    : nullptr;
+  std::optional<probe::Result> out;
+  if (proc && r) {
+    *r = probe::Result{};
+    r->target = main;
+    DWORD tid = GetWindowThreadProcessId(main, nullptr);
+    if (HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, proc, mod, tid)) {
+      // The hook runs on the dialog's thread as it takes this message.
+      Poll(kAnswerMs, [&] {
+        Ask(main, WM_NULL);
+        return InterlockedCompareExchange(&r->done, 0, 0) != 0;
+      });
+      UnhookWindowsHookEx(hook);
+      if (r->done) out = *r;
+      else *why = L"the hook did not run in the program";
+    } else {
+      *why = L"SetWindowsHookEx failed, error " + std::to_wstring(GetLastError());
+    }
+  } else {
+    *why = L"no hook procedure or shared section";
+  }
+  if (r) UnmapViewOfFile(r);
+  if (section) CloseHandle(section);
+  FreeLibrary(mod);
+  return out;
+}
+
+int CheckMain() {
+  HWND main = MainOrFail();
+  if (!main) return 1;
+  Ask(main, WM_NULL);  // the dialog has finished its start-up when it answers
+  const res::DialogTemplate& t = MainTemplate();
+  Checks c;
+
+  // The frame.
+  std::wstring caption = TextOf(main);
+  c.Expect(caption == kMainCaption, L"caption " + Quote(kMainCaption), L"reads " + Quote(caption));
+  const DWORD frameBits =
+      WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+  DWORD style = static_cast<DWORD>(GetWindowLongPtrW(main, GWL_STYLE));
+  DWORD ex = static_cast<DWORD>(GetWindowLongPtrW(main, GWL_EXSTYLE));
+  c.Expect((style & frameBits) == (t.style & frameBits) &&
+               (ex & WS_EX_APPWINDOW) == (t.exStyle & WS_EX_APPWINDOW),
+           L"frame styles as in the template",
+           L"style " + Hex(style) + L", ex style " + Hex(ex) + L", want " + Hex(t.style & frameBits) +
+               L" and " + Hex(t.exStyle & WS_EX_APPWINDOW));
+
+  UnitMapper units(t);
+  if (!units.ok()) c.Expect(false, L"dialog units", L"could not make a dialog to measure them");
+  RECT client{};
+  GetClientRect(main, &client);
+  if (units.ok()) {
+    RECT want = units.Map(0, 0, t.cx, t.cy);
+    c.Expect(Near(client.right, want.right) && Near(client.bottom, want.bottom),
+             L"client area " + std::to_wstring(t.cx) + L"x" + std::to_wstring(t.cy) + L" dialog units",
+             L"is " + RectText(client) + L" px, want " + RectText(want));
+  }
+
+  // The children in z order, which for a dialog is template and tab order.
+  std::vector<HWND> children;
+  for (HWND w = GetWindow(main, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) children.push_back(w);
+  {
+    std::wstring why;
+    if (children.size() != t.controls.size())
+      why = std::to_wstring(children.size()) + L" children, want " +
+            std::to_wstring(t.controls.size());
+    for (size_t i = 0; why.empty() && i < children.size(); ++i) {
+      int got = GetDlgCtrlID(children[i]);
+      int want = t.controls[i].id;
+      if (want == res::kNoId ? !IsNoId(got) : got != want)
+        why = L"#" + std::to_wstring(i) + L" has id " + std::to_wstring(got) + L", want " +
+              std::to_wstring(want);
+    }
+    c.Expect(why.empty(), L"controls in template (tab) order", why);
+  }
+
+  // Every control of the template.
+  for (size_t i = 0; i < t.controls.size(); ++i) {
+    const res::ControlTemplate& ct = t.controls[i];
+    HWND w = ct.id == res::kNoId ? (i < children.size() ? children[i] : nullptr)
+                                 : GetDlgItem(main, ct.id);
+    if (!w) {
+      c.Expect(false, Name(ct, i), L"missing");
+      continue;
+    }
+    std::vector<std::wstring> p;
+    KindInfo k = InfoOf(ct);
+    std::wstring cls = ClassOf(w);
+    if (_wcsicmp(cls.c_str(), k.cls) != 0) p.push_back(L"class " + cls + L", want " + k.cls);
+    DWORD s = static_cast<DWORD>(GetWindowLongPtrW(w, GWL_STYLE));
+    if ((s & k.typeMask) != k.type)
+      p.push_back(L"type bits " + Hex(s & k.typeMask) + L", want " + Hex(k.type));
+    DWORD carried = CarriedBits(ct.kind);
+    if ((s & carried) != (ct.style & carried))
+      p.push_back(L"style bits " + Hex(s & carried) + L", want " + Hex(ct.style & carried));
+    if (!IsWindowVisible(w)) p.push_back(L"hidden");
+    if (!IsWindowEnabled(w)) p.push_back(L"disabled");
+    if (ct.kind != res::Kind::ComboBox) {  // a drop-down list's text is its selection
+      const wchar_t* at = TextAtStartOf(ct.id);
+      std::wstring want = at ? at : ct.text;
+      std::wstring got = TextOf(w);
+      if (got != want) p.push_back(L"text " + Quote(got) + L", want " + Quote(want));
+    }
+    if (units.ok()) {
+      RECT want = units.Map(ct.x, ct.y, ct.cx, ct.cy);
+      RECT got{};
+      GetWindowRect(w, &got);
+      MapWindowPoints(HWND_DESKTOP, main, reinterpret_cast<POINT*>(&got), 2);
+      // A closed drop-down list is as high as its font; cy is the open list.
+      bool heightCounts = ct.kind != res::Kind::ComboBox;
+      if (!Near(got.left, want.left) || !Near(got.top, want.top) ||
+          !Near(got.right, want.right) || (heightCounts && !Near(got.bottom, want.bottom)))
+        p.push_back(L"at " + RectText(got) + L" px, want " + RectText(want));
+    }
+    c.ExpectNone(p, Name(ct, i));
+  }
+
+  // The age selector.
+  if (HWND age = GetDlgItem(main, kAgeSelector)) {
+    std::vector<std::wstring> want;
+    for (int id = res::IDS_AGE_NOW; id <= res::IDS_AGE_LAST_YEAR; ++id)
+      want.push_back(res::FindString(id) ? res::FindString(id) : L"<no string>");
+    std::vector<std::wstring> p;
+    LRESULT n = Ask(age, CB_GETCOUNT).value_or(CB_ERR);
+    if (n != static_cast<LRESULT>(want.size()))
+      p.push_back(std::to_wstring(n) + L" items, want " + std::to_wstring(want.size()));
+    for (size_t i = 0; i < want.size() && static_cast<LRESULT>(i) < n; ++i) {
+      std::optional<std::wstring> got = ComboItem(age, static_cast<int>(i));
+      if (got != want[i])
+        p.push_back(L"item " + std::to_wstring(i) + L" " + Quote(got.value_or(L"<unreadable>")) +
+                    L", want " + Quote(want[i]));
+    }
+    LRESULT sel = Ask(age, CB_GETCURSEL).value_or(CB_ERR);
+    if (sel != 0) p.push_back(L"selection " + std::to_wstring(sel) + L", want 0");
+    std::wstring all;
+    for (const std::wstring& s : want) all += (all.empty() ? L"" : L", ") + Quote(s);
+    c.ExpectNone(p, std::to_wstring(kAgeSelector) + L" lists " + all + L", first selected");
+  }
+
+  // The drive selectors: Wine lists no drive.
+  for (const res::ControlTemplate& ct : t.controls) {
+    if (ct.kind != res::Kind::ComboBox || ct.id == kAgeSelector) continue;
+    HWND w = GetDlgItem(main, ct.id);
+    if (!w) continue;
+    LRESULT n = Ask(w, CB_GETCOUNT).value_or(CB_ERR);
+    std::wstring text = TextOf(w);
+    c.Expect(n == 0 && text.empty(), std::to_wstring(ct.id) + L" (drive selector) empty",
+             std::to_wstring(n) + L" items, text " + Quote(text));
+  }
+
+  // Check boxes and radio buttons.
+  for (const CheckAtStart& k : kChecksAtStart) {
+    HWND w = GetDlgItem(main, k.id);
+    LRESULT got = w ? Ask(w, BM_GETCHECK).value_or(-1) : -1;
+    std::wstring what = std::to_wstring(k.id) + (k.state == BST_CHECKED ? L" checked" : L" unchecked");
+    c.Expect(got == static_cast<LRESULT>(k.state), what, L"state " + std::to_wstring(got));
+  }
+
+  // Progress bars start at 0.
+  for (const res::ControlTemplate& ct : t.controls) {
+    if (ct.kind != res::Kind::Progress) continue;
+    HWND w = GetDlgItem(main, ct.id);
+    LRESULT pos = w ? Ask(w, PBM_GETPOS).value_or(-1) : -1;
+    c.Expect(pos == 0, std::to_wstring(ct.id) + L" (progress) at 0", L"at " + std::to_wstring(pos));
+  }
+
+  // The keyboard focus is on the first control with a tab stop.
+  {
+    int first = res::kNoId;
+    for (const res::ControlTemplate& ct : t.controls)
+      if (ct.style & res::style::TabStop) {
+        first = ct.id;
+        break;
+      }
+    GUITHREADINFO gi{};
+    gi.cbSize = sizeof gi;
+    DWORD tid = GetWindowThreadProcessId(main, nullptr);
+    bool got = GetGUIThreadInfo(tid, &gi) != 0;
+    HWND want = GetDlgItem(main, first);
+    c.Expect(got && want && gi.hwndFocus == want,
+             L"focus on " + std::to_wstring(first) + L" (first tab stop)",
+             got ? L"focus on id " + std::to_wstring(GetDlgCtrlID(gi.hwndFocus)) + L" " +
+                       ClassOf(gi.hwndFocus)
+                 : L"GetGUIThreadInfo failed");
+  }
+
+  // The system menu and the icon, read from inside the program.
+  std::wstring why;
+  std::optional<probe::Result> in = ProbeInside(main, &why);
+  if (!in) {
+    c.Expect(false, L"read system menu and icon inside the program", why);
+  } else {
+    const wchar_t* about = res::FindString(res::IDS_ABOUTBOX);
+    std::wstring want = about ? about : L"<no string>";
+    std::vector<std::wstring> p;
+    int n = in->menuCount;
+    if (!in->hasSystemMenu || n < 2) {
+      p.push_back(L"no system menu or fewer than two items");
+    } else {
+      const probe::MenuItem& last = in->items[n - 1];
+      const probe::MenuItem& before = in->items[n - 2];
+      if (!(before.type & MFT_SEPARATOR)) p.push_back(L"no separator before the last item");
+      if (last.id != IDM_ABOUTBOX || (last.type & (MFT_SEPARATOR | MFT_BITMAP | MFT_OWNERDRAW)) ||
+          last.text != want)
+        p.push_back(L"last item " + Quote(last.text) + L" id " + Hex(last.id));
+      int abouts = 0;
+      for (int i = 0; i < n && i < static_cast<int>(std::size(in->items)); ++i)
+        abouts += in->items[i].id == IDM_ABOUTBOX;
+      if (abouts != 1) p.push_back(std::to_wstring(abouts) + L" items with id " + Hex(IDM_ABOUTBOX));
+    }
+    c.ExpectNone(p, L"system menu ends with a separator and " + Quote(want) + L" (id " +
+                        Hex(IDM_ABOUTBOX) + L")");
+    c.Expect(in->hasBigIcon && in->hasIconResource && in->iconMatches,
+             L"large icon is the program's icon 128",
+             !in->hasIconResource ? L"the program file has no icon 128"
+             : !in->hasBigIcon    ? L"no large icon set"
+                                  : L"a different picture");
+  }
+
+  Out(c.failed() ? L"check-main: " + std::to_wstring(c.failed()) + L" failed" : L"check-main: all ok");
+  return c.failed() ? 1 : 0;
+}
+
+// ---- acting on the window ----
+
+int PressKey(const std::wstring& name) {
+  struct Key {
+    const wchar_t* name;
+    WORD vk;
+  };
+  constexpr Key keys[] = {{L"escape", VK_ESCAPE}, {L"enter", VK_RETURN}, {L"space", VK_SPACE},
+                          {L"tab", VK_TAB}};
+  WORD vk = 0;
+  for (const Key& k : keys)
+    if (name == k.name) vk = k.vk;
+  if (!vk) return Fail(L"unknown key " + name);
+  HWND main = MainOrFail();
+  if (!main) return 1;
+  // Real input goes to the foreground window's focus, as a user's would.
+  DWORD tid = GetWindowThreadProcessId(main, nullptr);
+  auto inFront = [&] {
+    HWND fg = GetForegroundWindow();
+    return fg && GetWindowThreadProcessId(fg, nullptr) == tid;
+  };
+  if (!inFront()) SetForegroundWindow(main);
+  if (!Poll(1000, inFront)) return Fail(L"the program is not in the foreground");
+  INPUT in[2]{};
+  in[0].type = in[1].type = INPUT_KEYBOARD;
+  in[0].ki.wVk = in[1].ki.wVk = vk;
+  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  if (SendInput(2, in, sizeof(INPUT)) != 2) return Fail(L"SendInput failed");
+  return 0;
+}
+
+HWND ControlOrFail(HWND main, int id) {
+  HWND w = GetDlgItem(main, id);
+  if (!w) Err(L"no control " + std::to_wstring(id));
+  return w;
+}
+
+int Click(int id) {
+  HWND main = MainOrFail();
+  HWND w = main ? ControlOrFail(main, id) : nullptr;
+  if (!w) return 1;
+  if (!IsWindowEnabled(w)) return Fail(L"control " + std::to_wstring(id) + L" is disabled");
+  // Posted, so a modal box that the click opens cannot block the driver.
+  return PostMessageW(w, BM_CLICK, 0, 0) ? 0 : Fail(L"PostMessage failed");
+}
+
+int Command(int id) {
+  HWND main = MainOrFail();
+  HWND w = main ? ControlOrFail(main, id) : nullptr;
+  if (!w) return 1;
+  return PostMessageW(main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(w))
+             ? 0
+             : Fail(L"PostMessage failed");
+}
+
+int ClickLink(int id) {
+  HWND main = MainOrFail();
+  HWND w = main ? ControlOrFail(main, id) : nullptr;
+  if (!w) return 1;
+  // The link's text starts at its left edge; aim at the first letters.
+  RECT r{};
+  GetClientRect(w, &r);
+  LPARAM at = MAKELPARAM(4, (r.bottom - r.top) / 2);
+  return PostMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, at) && PostMessageW(w, WM_LBUTTONUP, 0, at)
+             ? 0
+             : Fail(L"PostMessage failed");
+}
+
+int SysCommand(WPARAM cmd) {
+  HWND main = MainOrFail();
+  if (!main) return 1;
+  return PostMessageW(main, WM_SYSCOMMAND, cmd, 0) ? 0 : Fail(L"PostMessage failed");
+}
+
+int Wait(const std::wstring& caption, DWORD ms) {
+  HWND found = nullptr;
+  DWORD start = GetTickCount();
+  if (!Poll(ms, [&] { return Visible(found = FindWindowW(nullptr, caption.c_str())); }))
+    return Fail(L"no visible window " + Quote(caption) + L" within " + std::to_wstring(ms) + L" ms");
+  Ask(found, WM_NULL);
+  Out(L"window " + Quote(caption) + L" after " + std::to_wstring(GetTickCount() - start) + L" ms");
+  return 0;
+}
+
+int WaitGone(DWORD ms) {
+  DWORD start = GetTickCount();
+  if (!Poll(ms, [] { return FindMain() == nullptr; }))
+    return Fail(L"the main window is still there after " + std::to_wstring(ms) + L" ms");
+  Out(L"main window gone after " + std::to_wstring(GetTickCount() - start) + L" ms");
+  return 0;
+}
+
+int CountWindows(const std::wstring& caption, const wchar_t* expected) {
+  int n = 0;
+  for (HWND w : TopLevel()) {
+    wchar_t b[512] = L"";
+    GetWindowTextW(w, b, 512);
+    n += caption == b;
+  }
+  Out(std::to_wstring(n));
+  if (!expected) return 0;
+  int want = 0;
+  if (!ParseInt(expected, &want)) return Fail(L"bad count " + std::wstring(expected));
+  return n == want ? 0
+                   : Fail(std::to_wstring(n) + L" windows " + Quote(caption) + L", want " +
+                          std::to_wstring(want));
+}
+
+// Prints "WxH+X+Y", the frame in desktop pixels, for cropping a screenshot.
+int Rect() {
+  HWND main = MainOrFail();
+  if (!main) return 1;
+  RECT r{};
+  GetWindowRect(main, &r);
+  Out(std::to_wstring(r.right - r.left) + L"x" + std::to_wstring(r.bottom - r.top) + L"+" +
+      std::to_wstring(r.left) + L"+" + std::to_wstring(r.top));
+  return 0;
+}
+
+int MessageBoxShow(DWORD ms) {
+  HWND box = nullptr;
+  if (!Poll(ms, [&] { return (box = FindMessageBox()) != nullptr; }))
+    return Fail(L"no message box within " + std::to_wstring(ms) + L" ms");
+  Ask(box, WM_NULL);
+  Out(L"caption: " + TextOf(box));
+  std::wstring buttons;
+  for (HWND w = GetWindow(box, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    std::wstring cls = ClassOf(w);
+    std::wstring text = TextOf(w);
+    if (!_wcsicmp(cls.c_str(), WC_STATICW) && !text.empty()) Out(L"text: " + Quote(text));
+    if (!_wcsicmp(cls.c_str(), WC_BUTTONW) && IsWindowVisible(w))
+      buttons += (buttons.empty() ? L"" : L" ") + std::to_wstring(GetDlgCtrlID(w)) + L"=" + Quote(text);
+  }
+  Out(L"buttons: " + buttons);
+  return 0;
+}
+
+int MessageBoxAnswer(int id) {
+  HWND box = FindMessageBox();
+  if (!box) return Fail(L"no message box");
+  HWND button = GetDlgItem(box, id);
+  if (!button) return Fail(L"the message box has no button " + std::to_wstring(id));
+  return PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button))
+             ? 0
+             : Fail(L"PostMessage failed");
+}
+
+int Usage() {
+  Err(L"usage: tw_driver COMMAND [ARGS]\n"
+      L"  wait CAPTION MS          a visible top-level window CAPTION appears\n"
+      L"  wait-gone MS             the main window is gone\n"
+      L"  count-windows CAPTION [N]  prints how many; fails unless N when given\n"
+      L"  check-main               checks the main window as it is right after start\n"
+      L"  rect                     prints the main frame as WxH+X+Y\n"
+      L"  press-escape | key escape|enter|space|tab   real key strokes\n"
+      L"  click ID                 posts BM_CLICK to a control\n"
+      L"  command ID               posts WM_COMMAND (ID, BN_CLICKED) to the dialog\n"
+      L"  link ID                  clicks a link control with posted mouse messages\n"
+      L"  sysclose | syscommand N  posts WM_SYSCOMMAND (SC_CLOSE or N)\n"
+      L"  msgbox MS                prints the program's message box\n"
+      L"  msgbox-answer ID         presses button ID of the message box");
+  return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return Usage();
+  std::wstring cmd = argv[1];
+  auto arg = [&](int i) -> const wchar_t* { return i < argc ? argv[i] : nullptr; };
+  int id = 0;
+  if (cmd == L"wait" && argc == 4) return Wait(argv[2], Millis(argv[3]));
+  if (cmd == L"wait-gone" && argc == 3) return WaitGone(Millis(argv[2]));
+  if (cmd == L"count-windows" && (argc == 3 || argc == 4)) return CountWindows(argv[2], arg(3));
+  if (cmd == L"check-main" && argc == 2) return CheckMain();
+  if (cmd == L"rect" && argc == 2) return Rect();
+  if (cmd == L"press-escape" && argc == 2) return PressKey(L"escape");
+  if (cmd == L"key" && argc == 3) return PressKey(argv[2]);
+  if (cmd == L"click" && argc == 3 && ParseInt(argv[2], &id)) return Click(id);
+  if (cmd == L"command" && argc == 3 && ParseInt(argv[2], &id)) return Command(id);
+  if (cmd == L"link" && argc == 3 && ParseInt(argv[2], &id)) return ClickLink(id);
+  if (cmd == L"sysclose" && argc == 2) return SysCommand(SC_CLOSE);
+  if (cmd == L"syscommand" && argc == 3 && ParseInt(argv[2], &id))
+    return SysCommand(static_cast<WPARAM>(id));
+  if (cmd == L"msgbox" && argc == 3) return MessageBoxShow(Millis(argv[2]));
+  if (cmd == L"msgbox-answer" && argc == 3 && ParseInt(argv[2], &id)) return MessageBoxAnswer(id);
+  return Usage();
+}

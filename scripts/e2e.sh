@@ -1,0 +1,217 @@
+#!/usr/bin/env bash
+# End-to-end checks of Tidewell.exe: the real program in Wine's virtual
+# desktop on a private Xvfb, driven from outside by e2e/tw_driver.exe.
+#
+# Usage: scripts/e2e.sh [BUILD_DIR]
+#   BUILD_DIR   the cross build (default build-win, or $TIDEWELL_BUILD)
+# Environment:
+#   TIDEWELL_WINEPREFIX  the Wine prefix (default BUILD_DIR/e2e-wineprefix;
+#                        made on first use, reused after)
+#   TIDEWELL_SHOTS       where screenshots go (default docs/)
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-${TIDEWELL_BUILD:-build-win}}
+[[ $build = /* ]] || build=$root/$build
+exe=$build/src/Tidewell.exe
+driver=$build/e2e/tw_driver.exe
+shots=${TIDEWELL_SHOTS:-$root/docs}
+# The caption carries the file version, which is the project's version.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt" 2>/dev/null)
+caption="Tidewell Version ${version:-?}"
+
+export WINEPREFIX=${TIDEWELL_WINEPREFIX:-$build/e2e-wineprefix}
+export WINEDEBUG=-all
+# No Mono or Gecko installer: its dialog would wait for an answer.
+export WINEDLLOVERRIDES="mscoree,mshtml=d"
+unset WINEARCH
+
+work=$(mktemp -d)
+log=$build/e2e.log
+: >"$log" 2>/dev/null || log=$work/e2e.log
+passed=0
+failed=0
+xvfb_pid=
+tidewell_pids=()
+
+note() { printf '%s\n' "$*" | tee -a "$log"; }
+
+pass() { passed=$((passed + 1)); note "ok   $1"; }
+
+# fail NAME [DETAIL-FILE]
+fail() {
+  failed=$((failed + 1))
+  note "FAIL $1"
+  if [[ -n ${2:-} && -s $2 ]]; then sed 's/^/       /' "$2" | tee -a "$log"; fi
+}
+
+# check NAME COMMAND...: one line; the command's output follows a failure.
+check() {
+  local name=$1 out=$work/out
+  shift
+  if "$@" >"$out" 2>&1; then pass "$name"; else fail "$name" "$out"; fi
+  cat "$out" >>"$log"
+}
+
+# The driver, run in the same desktop as the program. A hung driver is a failure.
+drv() { timeout 30 wine "$driver" "$@"; }
+
+finish() {
+  local pid
+  for pid in "${tidewell_pids[@]}"; do kill "$pid" 2>/dev/null; done
+  wineserver -k 2>/dev/null
+  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap finish EXIT
+trap 'exit 130' INT TERM
+
+summary() {
+  note "e2e: $passed passed, $failed failed"
+  [[ $failed -eq 0 ]]
+}
+
+for f in "$exe" "$driver" "$build/e2e/tw_probe.dll"; do
+  if [[ ! -f $f ]]; then
+    fail "built: $f"
+    summary
+    exit 1
+  fi
+done
+
+# ---- display, prefix, desktop ----
+
+# -displayfd lets Xvfb pick a free display and say which.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
+if [[ ! -s $work/display ]]; then
+  fail "Xvfb starts" "$work/xvfb.log"
+  summary
+  exit 1
+fi
+DISPLAY=:$(head -n1 "$work/display")
+export DISPLAY
+
+if [[ ! -f $WINEPREFIX/.tidewell-e2e ]]; then
+  note "making the Wine prefix $WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  # Every program of the prefix runs in the virtual desktop "tidewell", as
+  # `wine explorer /desktop=tidewell,1280x800 PROGRAM` would run it: the
+  # desktop draws window frames, and the driver shares it with the program.
+  {
+    wineboot -i
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d tidewell /f
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v tidewell /d 1280x800 /f
+  } >>"$log" 2>&1
+  wineserver -w
+  touch "$WINEPREFIX/.tidewell-e2e"
+fi
+# The dialog font "MS Shell Dlg" stands for Tahoma, and caption buttons are
+# drawn from Marlett. This Wine does not look in its own font folder (from
+# the package fonts-wine), so without these links it draws with a host font
+# and letters stand in for the caption buttons.
+if [[ -d /usr/share/wine/fonts ]]; then
+  ln -sf /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>>"$log"
+else
+  note "note: /usr/share/wine/fonts missing (package fonts-wine): a host font stands in for Tahoma"
+fi
+wineserver -p >>"$log" 2>&1  # one server for the whole run, ended by finish
+
+# ---- the program ----
+
+tidewell_pid=
+start_tidewell() {
+  wine "$exe" >>"$log" 2>&1 &
+  tidewell_pid=$!
+  tidewell_pids+=("$tidewell_pid")
+}
+
+# Tidewell processes of this prefix still running (read from /proc, so the
+# script needs no procps).
+tidewell_procs() {
+  local d arg0
+  for d in /proc/[0-9]*; do
+    IFS= read -r -d '' arg0 <"$d/cmdline" 2>/dev/null || continue
+    [[ $arg0 =~ (^|[\\/])Tidewell\.exe$ ]] || continue
+    tr '\0' '\n' <"$d/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "${d#/proc/} $arg0"
+  done
+}
+
+# exits_within PID SECONDS: prints the time it took.
+exits_within() {
+  local pid=$1 limit_ms=$(($2 * 1000)) t0 ms
+  t0=$(date +%s%N)
+  while kill -0 "$pid" 2>/dev/null; do
+    ms=$((($(date +%s%N) - t0) / 1000000))
+    if ((ms > limit_ms)); then
+      echo "process $pid still running after $ms ms"
+      return 1
+    fi
+    sleep 0.1
+  done
+  wait "$pid" 2>/dev/null
+  echo "ended after $((($(date +%s%N) - t0) / 1000000)) ms"
+}
+
+no_tidewell_left() {
+  local left
+  left=$(tidewell_procs)
+  [[ -z $left ]] || { echo "still running: $left"; return 1; }
+}
+
+# ends NAME: the window goes, then the process, and no copy is left over.
+ends() {
+  check "$1: the window closes" drv wait-gone 5000
+  check "$1: the process ends within 5 s" exits_within "$tidewell_pid" 5
+  check "$1: no Tidewell process left" no_tidewell_left
+  # Whatever failed above, the next scenario starts from nothing.
+  local pid
+  for pid in "${tidewell_pids[@]}"; do
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  done
+  tidewell_pids=()
+}
+
+started() {
+  start_tidewell
+  check "$1: window \"$caption\" appears" drv wait "$caption" 20000
+}
+
+screenshot() {
+  local rect
+  rect=$(drv rect | tr -d '\r') || return 1
+  mkdir -p "$shots"
+  import -window root "$work/desktop.png" &&
+    convert "$work/desktop.png" -crop "$rect" +repage "$shots/screenshot-main.png" &&
+    echo "$rect -> $shots/screenshot-main.png"
+}
+
+# a. Start, look at everything, leave with Escape.
+started a
+check "a: the main window as at start (check-main)" drv check-main
+check "a: screenshot of the main window" screenshot
+check "a: Escape pressed" drv press-escape
+ends a
+
+# b. A second copy ends at once and leaves the first alone; leave with Exit.
+started b
+second_copy() {
+  wine "$exe" >>"$log" 2>&1 &
+  local pid=$!
+  tidewell_pids+=("$pid")
+  exits_within "$pid" 5
+}
+check "b: a second copy ends at once" second_copy
+check "b: exactly one Tidewell window" drv count-windows "$caption" 1
+check "b: the first copy still runs" kill -0 "$tidewell_pid"
+check "b: Exit clicked" drv click 1
+ends b
+
+# c. Leave with the close box.
+started c
+check "c: close box (SC_CLOSE) posted" drv sysclose
+ends c
+
+summary
