@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "platform/unique_handle.h"
 
 using namespace plat;
 
@@ -71,26 +70,18 @@ DeviceOutcome DatePhantom(DEVINST devInst, const GUID& classGuid, PhantomRecord&
 
 bool RunPhantomCensus(RemovalJob& job, bool* stoppedEarly) {
   bool keyFailed = false;
-  if (stoppedEarly) *stoppedEarly = false;
-  for (const PhantomClass& row : PhantomClassTable) {
-    UniqueDevInfo set(SetupDiGetClassDevsW(row.classGuid, nullptr, nullptr, 0));
-    if (!set) continue;
-    SP_DEVINFO_DATA data{};
-    data.cbSize = sizeof(SP_DEVINFO_DATA);
-    for (DWORD index = 0; SetupDiEnumDeviceInfo(set.get(), index, &data); ++index) {
-      ULONG status = 0, problem = 0;
-      CONFIGRET cr = CM_Get_DevNode_Status(&status, &problem, data.DevInst, 0);
-      if (cr != CR_NO_SUCH_DEVINST && cr != CR_NO_SUCH_VALUE) continue;
-      job.records.push_back(std::make_unique<PhantomRecord>());
-      switch (DatePhantom(data.DevInst, *row.classGuid, *job.records.back())) {
-        case DeviceOutcome::Next: break;
-        case DeviceOutcome::KeyFailed: keyFailed = true; break;
-        case DeviceOutcome::Stop:
-          if (stoppedEarly) *stoppedEarly = true;
-          return !keyFailed;
-      }
+  bool stopped = false;
+  WalkClassDevices([&](const PhantomClass& row, HDEVINFO, const SP_DEVINFO_DATA& data) {
+    if (!IsPhantomNode(data.DevInst)) return true;
+    job.records.push_back(std::make_unique<PhantomRecord>());
+    switch (DatePhantom(data.DevInst, *row.classGuid, *job.records.back())) {
+      case DeviceOutcome::Next: return true;
+      case DeviceOutcome::KeyFailed: keyFailed = true; return true;
+      case DeviceOutcome::Stop: stopped = true; return false;
     }
-  }
+    return true;
+  });
+  if (stoppedEarly) *stoppedEarly = stopped;
   return !keyFailed;
 }
 

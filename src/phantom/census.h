@@ -9,6 +9,7 @@
 
 #include "framework/framework.h"
 #include "platform/platform.h"
+#include "platform/unique_handle.h"
 
 struct PhantomRecord {
   plat::WCHAR deviceId[plat::MAX_DEVICE_ID_LEN] = {};  // empty in a blank record
@@ -54,6 +55,28 @@ inline bool IsSelected(const PhantomRecord& r) { return r.categoryChecked == 1 &
 std::uint32_t CountSelected(const RemovalJob& job);
 // Selected records of one class.
 std::uint32_t CountSelectedInClass(const RemovalJob& job, const plat::GUID& classGuid);
+
+// Walks every node the platform knows in the six classes, present or not,
+// in census order: `visit(row, set, data)` for each, until it returns false.
+// A class whose device information set cannot be had is skipped.
+template <class Visit>
+void WalkClassDevices(Visit&& visit) {
+  for (const PhantomClass& row : PhantomClassTable) {
+    plat::UniqueDevInfo set(plat::SetupDiGetClassDevsW(row.classGuid, nullptr, nullptr, 0));
+    if (!set) continue;
+    plat::SP_DEVINFO_DATA data{};
+    data.cbSize = sizeof(plat::SP_DEVINFO_DATA);
+    for (plat::DWORD i = 0; plat::SetupDiEnumDeviceInfo(set.get(), i, &data); ++i)
+      if (!visit(row, set.get(), data)) return;
+  }
+}
+
+// A node whose device is gone: the status call cannot find it.
+inline bool IsPhantomNode(plat::DEVINST devInst) {
+  plat::ULONG status = 0, problem = 0;
+  plat::CONFIGRET cr = plat::CM_Get_DevNode_Status(&status, &problem, devInst, 0);
+  return cr == plat::CR_NO_SUCH_DEVINST || cr == plat::CR_NO_SUCH_VALUE;
+}
 
 // Converts a key's last-write time to a time value through the local
 // calendar, as the census dates a phantom: 0 for a local year before 1900,

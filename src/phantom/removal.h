@@ -51,35 +51,27 @@ std::uint32_t RemovePhantomsWith(RemovalJob& job) {
   const std::uint32_t selected = CountSelected(job);
   std::uint32_t removedCount = 0;
   const Index index(job);
-  for (const PhantomClass& row : PhantomClassTable) {
-    UniqueDevInfo set(SetupDiGetClassDevsW(row.classGuid, nullptr, nullptr, 0));
-    if (!set) continue;
-    SP_DEVINFO_DATA data{};
-    data.cbSize = sizeof(SP_DEVINFO_DATA);
-    for (DWORD i = 0; SetupDiEnumDeviceInfo(set.get(), i, &data); ++i) {
-      ULONG status = 0, problem = 0;
-      CONFIGRET cr = CM_Get_DevNode_Status(&status, &problem, data.DevInst, 0);
-      WCHAR id[MAX_DEVICE_ID_LEN] = {};
-      if ((cr == CR_NO_SUCH_DEVINST || cr == CR_NO_SUCH_VALUE) && !job.records.empty() &&
-          CM_Get_Device_IDW(data.DevInst, id, MAX_DEVICE_ID_LEN, 0) == CR_SUCCESS) {
-        if (PhantomRecord* record = index.Find(id)) {
-          if (SetupDiCallClassInstaller(DIF_REMOVE, set.get(), &data)) {
-            ++removedCount;
-            record->removed = 1;
-            record->lastError = 0;
-            const std::uint32_t remaining = selected - removedCount;
-            if (job.notifyWindow && remaining % ProgressStep(remaining) == 0)
-              fw::backend::PostMessage(job.notifyWindow, WM_REMOVAL_PROGRESS, remaining, 0);
-          } else {
-            const DWORD error = GetLastError();
-            record->removed = 0;
-            record->lastError = error;
-          }
+  WalkClassDevices([&](const PhantomClass&, HDEVINFO set, SP_DEVINFO_DATA& data) {
+    WCHAR id[MAX_DEVICE_ID_LEN] = {};
+    if (IsPhantomNode(data.DevInst) && !job.records.empty() &&
+        CM_Get_Device_IDW(data.DevInst, id, MAX_DEVICE_ID_LEN, 0) == CR_SUCCESS) {
+      if (PhantomRecord* record = index.Find(id)) {  // at most one attempt per device
+        if (SetupDiCallClassInstaller(DIF_REMOVE, set, &data)) {
+          ++removedCount;
+          record->removed = 1;
+          record->lastError = 0;
+          const std::uint32_t remaining = selected - removedCount;
+          if (job.notifyWindow && remaining % ProgressStep(remaining) == 0)
+            fw::backend::PostMessage(job.notifyWindow, WM_REMOVAL_PROGRESS, remaining, 0);
+        } else {
+          const DWORD error = GetLastError();
+          record->removed = 0;
+          record->lastError = error;
         }
       }
-      if (AbortRequested(job)) return removedCount;
     }
-  }
+    return !AbortRequested(job);  // after every device walked
+  });
   return removedCount;
 }
 
