@@ -118,6 +118,24 @@ TEST_F(RemovalTest, AbortStopsAfterTheDeviceInHandAndTheRestAreListedAgain) {
   EXPECT_EQ(hl::Pump(d), 0);  // one end message only
 }
 
+TEST_F(RemovalTest, AbortStillWorksWhenTheAbortLockCannotBeHad) {
+  AddPhantoms(4);
+  world->FailCall("CreateMutexW", ERROR_ACCESS_DENIED);  // "IsAborted" held by an object of another kind
+  Gate gate;
+  world->onClassInstaller = [&](const std::u16string& id) {
+    if (id == Id("USB\\VID_0781&PID_5567\\0")) gate.Arrive();
+  };
+  CTidewellDlg& d = Open();
+  ASSERT_FALSE(d.Removal().abortLock.IsValid());
+  hl::Click(d, 1002);
+  ASSERT_TRUE(gate.WaitReached());
+  hl::Click(d, 1002);
+  gate.Release();
+  ASSERT_TRUE(Finish());
+  EXPECT_EQ(Text(1006), L"Aborted!");
+  EXPECT_EQ(Text(1000), L"3 phantoms detected.");
+}
+
 TEST_F(RemovalTest, AnAbortAfterTheLastAbortTestStillReadsAborted) {
   AddPhantoms(2);
   CTidewellDlg& d = Open();
