@@ -13,7 +13,9 @@
 #include <cstdlib>
 #include <cwchar>
 #include <optional>
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "probe.h"
@@ -267,15 +269,18 @@ const wchar_t* TextAtStartOf(int id) {
 
 // ---- the checks of the main window ----
 
+// Each check is one line, "  ok   WHAT" or "  FAIL WHAT: WHY", which the
+// script may count one by one.
 class Checks {
  public:
+  explicit Checks(std::wstring command = L"check-main") : command_(std::move(command)) {}
   void Expect(bool ok, const std::wstring& what, const std::wstring& why = {}) {
     if (ok) {
       Out(L"  ok   " + what);
     } else {
       ++failed_;
       Out(L"  FAIL " + what + (why.empty() ? L"" : L": " + why));
-      Err(L"check-main: " + what + (why.empty() ? L"" : L": " + why));
+      Err(command_ + L": " + what + (why.empty() ? L"" : L": " + why));
     }
   }
   // One line for a list of problems found on one thing.
@@ -287,6 +292,7 @@ class Checks {
   int failed() const { return failed_; }
 
  private:
+  std::wstring command_;
   int failed_ = 0;
 };
 
@@ -590,6 +596,29 @@ int CheckMain() {
 
 // ---- acting on the window ----
 
+// Real input goes to the foreground window's focus, as a user's would.
+bool SendKey(HWND main, WORD vk, std::wstring* why) {
+  DWORD tid = GetWindowThreadProcessId(main, nullptr);
+  auto inFront = [&] {
+    HWND fg = GetForegroundWindow();
+    return fg && GetWindowThreadProcessId(fg, nullptr) == tid;
+  };
+  if (!inFront()) SetForegroundWindow(main);
+  if (!Poll(1000, inFront)) {
+    *why = L"the program is not in the foreground";
+    return false;
+  }
+  INPUT in[2]{};
+  in[0].type = in[1].type = INPUT_KEYBOARD;
+  in[0].ki.wVk = in[1].ki.wVk = vk;
+  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  if (SendInput(2, in, sizeof(INPUT)) != 2) {
+    *why = L"SendInput failed";
+    return false;
+  }
+  return true;
+}
+
 int PressKey(const std::wstring& name) {
   struct Key {
     const wchar_t* name;
@@ -603,20 +632,8 @@ int PressKey(const std::wstring& name) {
   if (!vk) return Fail(L"unknown key " + name);
   HWND main = MainOrFail();
   if (!main) return 1;
-  // Real input goes to the foreground window's focus, as a user's would.
-  DWORD tid = GetWindowThreadProcessId(main, nullptr);
-  auto inFront = [&] {
-    HWND fg = GetForegroundWindow();
-    return fg && GetWindowThreadProcessId(fg, nullptr) == tid;
-  };
-  if (!inFront()) SetForegroundWindow(main);
-  if (!Poll(1000, inFront)) return Fail(L"the program is not in the foreground");
-  INPUT in[2]{};
-  in[0].type = in[1].type = INPUT_KEYBOARD;
-  in[0].ki.wVk = in[1].ki.wVk = vk;
-  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  if (SendInput(2, in, sizeof(INPUT)) != 2) return Fail(L"SendInput failed");
-  return 0;
+  std::wstring why;
+  return SendKey(main, vk, &why) ? 0 : Fail(why);
 }
 
 HWND ControlOrFail(HWND main, int id) {
@@ -735,6 +752,489 @@ int MessageBoxAnswer(int id) {
              : Fail(L"PostMessage failed");
 }
 
+// ---- the phantom removal ----
+
+int Usage();
+
+constexpr int kDetected = 1000;
+constexpr int kToRemove = 1001;
+constexpr int kRemove = 1002;
+constexpr int kStatusLine = 1006;
+
+// Locked while a worker runs: every control that starts a job or changes the
+// selection under it. 1002 itself stays usable as "Abort".
+constexpr int kJobControls[] = {1003, 1004, 1005, IDOK, 1007, 1008, 1009, 1011, 1013, 1010,
+                                1016, 1028, 1033, 1017, 1018, 1015, 1014, 1030, 1026, 1027};
+
+// The texts that carry a count, each with the words around its "%u".
+struct CountText {
+  int id;
+  const wchar_t* before;
+  const wchar_t* after;
+};
+constexpr CountText kCountTexts[] = {
+    {kDetected, L"", L" phantoms detected."},
+    {kToRemove, L"", L" phantoms to remove."},
+    {1007, L"DISK DRIVE = ", L""},
+    {1008, L"VOLUME = ", L""},
+    {1009, L"USB = ", L""},
+    {1010, L"VOLUME SNAPSHOT = ", L""},
+    {1011, L"CDROM = ", L""},
+    {1013, L"SCSI ADAPTER = ", L""},
+};
+
+const CountText* CountTextOf(int id) {
+  for (const CountText& f : kCountTexts)
+    if (f.id == id) return &f;
+  return nullptr;
+}
+
+// The number in a text of that form; none for any other text. "%u" writes no
+// sign, no blank and no leading zero.
+std::optional<std::uint32_t> ParseCount(const std::wstring& text, const CountText& f) {
+  const size_t before = std::wcslen(f.before), after = std::wcslen(f.after);
+  if (text.size() <= before + after || text.compare(0, before, f.before) != 0 ||
+      text.compare(text.size() - after, after, f.after) != 0)
+    return std::nullopt;
+  const std::wstring digits = text.substr(before, text.size() - before - after);
+  if (digits.size() > 10 || (digits.size() > 1 && digits[0] == L'0')) return std::nullopt;
+  std::uint64_t v = 0;
+  for (wchar_t ch : digits) {
+    if (ch < L'0' || ch > L'9') return std::nullopt;
+    v = v * 10 + static_cast<std::uint64_t>(ch - L'0');
+  }
+  if (v > 0xFFFFFFFFu) return std::nullopt;
+  return static_cast<std::uint32_t>(v);
+}
+
+// Reads a count control; `text` gets what it shows either way.
+std::optional<std::uint32_t> CountOf(HWND main, int id, std::wstring* text = nullptr) {
+  const CountText* f = CountTextOf(id);
+  HWND w = GetDlgItem(main, id);
+  std::wstring t = w ? TextOf(w) : L"<no control>";
+  if (text) *text = t;
+  return f ? ParseCount(t, *f) : std::nullopt;
+}
+
+std::wstring Join(const std::vector<std::uint32_t>& values) {
+  std::wstring s;
+  for (std::uint32_t v : values) s += (s.empty() ? L"" : L" ") + std::to_wstring(v);
+  return s;
+}
+
+// The job controls whose enabled state is not `enabled`.
+std::vector<std::wstring> JobControlsNot(HWND main, bool enabled) {
+  std::vector<std::wstring> odd;
+  for (int id : kJobControls) {
+    HWND w = GetDlgItem(main, id);
+    if (!w)
+      odd.push_back(std::to_wstring(id) + L" missing");
+    else if ((IsWindowEnabled(w) != FALSE) != enabled)
+      odd.push_back(std::to_wstring(id) + (enabled ? L" disabled" : L" enabled"));
+  }
+  return odd;
+}
+
+int PrintText(int id) {
+  HWND main = MainOrFail();
+  HWND w = main ? ControlOrFail(main, id) : nullptr;
+  if (!w) return 1;
+  Out(TextOf(w));
+  return 0;
+}
+
+int PrintCount(int id) {
+  HWND main = MainOrFail();
+  if (!main || !ControlOrFail(main, id)) return 1;
+  if (!CountTextOf(id)) return Fail(L"control " + std::to_wstring(id) + L" shows no count");
+  std::wstring text;
+  std::optional<std::uint32_t> n = CountOf(main, id, &text);
+  if (!n) return Fail(std::to_wstring(id) + L" reads " + Quote(text) + L": not a count text");
+  Out(std::to_wstring(*n));
+  return 0;
+}
+
+// Waits up to `ms` (0: reads once) for the control to show exactly `want`.
+int ExpectText(int id, const std::wstring& want, DWORD ms) {
+  HWND main = MainOrFail();
+  HWND w = main ? ControlOrFail(main, id) : nullptr;
+  if (!w) return 1;
+  std::wstring got;
+  if (!Poll(ms, [&] { return (got = TextOf(w)) == want; }))
+    return Fail(std::to_wstring(id) + L" reads " + Quote(got) + L", want " + Quote(want));
+  Out(std::to_wstring(id) + L" reads " + Quote(got));
+  return 0;
+}
+
+int ExpectJobControls(bool enabled) {
+  HWND main = MainOrFail();
+  if (!main) return 1;
+  std::vector<std::wstring> odd = JobControlsNot(main, enabled);
+  std::wstring why;
+  for (const std::wstring& o : odd) why += (why.empty() ? L"" : L", ") + o;
+  if (!odd.empty()) return Fail(why);
+  Out(L"the twenty job controls are " + std::wstring(enabled ? L"enabled" : L"disabled"));
+  return 0;
+}
+
+// Clicks a check box when its state differs. Sent, not posted: the button
+// sends BN_CLICKED to the dialog while it handles the click, so on return the
+// dialog has applied it.
+int SetCheck(int id, bool on) {
+  HWND main = MainOrFail();
+  HWND w = main ? ControlOrFail(main, id) : nullptr;
+  if (!w) return 1;
+  const LRESULT want = on ? BST_CHECKED : BST_UNCHECKED;
+  if (Ask(w, BM_GETCHECK) != want) {
+    if (!IsWindowEnabled(w)) return Fail(L"control " + std::to_wstring(id) + L" is disabled");
+    if (!Ask(w, BM_CLICK)) return Fail(L"control " + std::to_wstring(id) + L" did not answer");
+  }
+  std::optional<LRESULT> got = Ask(w, BM_GETCHECK);
+  if (got != want)
+    return Fail(std::to_wstring(id) + L" state " + std::to_wstring(got.value_or(-1)) +
+                L" after the click, want " + std::to_wstring(want));
+  Out(std::to_wstring(id) + (on ? L" checked: " : L" unchecked: ") + Quote(TextOf(w)));
+  return 0;
+}
+
+// Selects an item of the age selector as a user's choice reaches the dialog:
+// the selection, then CBN_SELCHANGE from the control.
+int SelectAge(const std::wstring& item) {
+  HWND main = MainOrFail();
+  HWND combo = main ? ControlOrFail(main, kAgeSelector) : nullptr;
+  if (!combo) return 1;
+  LRESULT n = Ask(combo, CB_GETCOUNT).value_or(CB_ERR);
+  int index = -1;
+  for (int i = 0; i < n && index < 0; ++i)
+    if (ComboItem(combo, i) == item) index = i;
+  if (index < 0) return Fail(L"the age selector has no item " + Quote(item));
+  if (!IsWindowEnabled(combo)) return Fail(L"the age selector is disabled");
+  Ask(combo, CB_SETCURSEL, static_cast<WPARAM>(index));
+  Ask(main, WM_COMMAND, MAKEWPARAM(kAgeSelector, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  LRESULT sel = Ask(combo, CB_GETCURSEL).value_or(CB_ERR);
+  if (sel != index)
+    return Fail(L"selection " + std::to_wstring(sel) + L", want " + std::to_wstring(index));
+  Out(Quote(item) + L" selected (item " + std::to_wstring(index) + L")");
+  return 0;
+}
+
+// Copies the frame as the screen shows it into a 24-bit BMP. Wine's virtual
+// desktop is one screen for every process, so its DC reads back what the
+// program drew.
+bool SaveFrame(HWND main, const std::wstring& path, std::wstring* why) {
+  RECT r{};
+  GetWindowRect(main, &r);
+  const int cx = r.right - r.left, cy = r.bottom - r.top;
+  if (cx <= 0 || cy <= 0) {
+    *why = L"the frame is empty";
+    return false;
+  }
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = cx;
+  bi.bmiHeader.biHeight = cy;  // bottom-up, as a BMP file keeps its rows
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 24;
+  bi.bmiHeader.biCompression = BI_RGB;
+  const DWORD stride = (static_cast<DWORD>(cx) * 3 + 3) & ~3u;
+  const DWORD size = stride * static_cast<DWORD>(cy);
+  HDC screen = GetDC(nullptr);
+  HDC mem = screen ? CreateCompatibleDC(screen) : nullptr;
+  void* bits = nullptr;
+  HBITMAP bmp = mem ? CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+  bool copied = false;
+  if (bmp && bits) {
+    HGDIOBJ old = SelectObject(mem, bmp);
+    copied = BitBlt(mem, 0, 0, cx, cy, screen, r.left, r.top, SRCCOPY) != 0;
+    GdiFlush();
+    SelectObject(mem, old);
+  }
+  bool written = false;
+  if (copied) {
+    BITMAPFILEHEADER fh{};
+    fh.bfType = 0x4D42;  // "BM"
+    fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
+    fh.bfSize = fh.bfOffBits + size;
+    if (FILE* f = _wfopen(path.c_str(), L"wb")) {
+      written = std::fwrite(&fh, sizeof fh, 1, f) == 1 &&
+                std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
+                std::fwrite(bits, size, 1, f) == 1;
+      written = std::fclose(f) == 0 && written;
+    }
+  }
+  if (bmp) DeleteObject(bmp);
+  if (mem) DeleteDC(mem);
+  if (screen) ReleaseDC(nullptr, screen);
+  if (!copied)
+    *why = L"cannot copy the screen";
+  else if (!written)
+    *why = L"cannot write " + path;
+  return copied && written;
+}
+
+int Shot(const std::wstring& path) {
+  HWND main = MainOrFail();
+  if (!main) return 1;
+  Ask(main, WM_NULL);  // what it was painting is on the screen once it answers
+  std::wstring why;
+  if (!SaveFrame(main, path, &why)) return Fail(why);
+  Out(L"frame -> " + path);
+  return 0;
+}
+
+int ExpectMessageBox(const std::wstring& caption, const std::wstring& text, DWORD ms) {
+  HWND box = nullptr;
+  if (!Poll(ms, [&] { return (box = FindMessageBox()) != nullptr; }))
+    return Fail(L"no message box within " + std::to_wstring(ms) + L" ms");
+  Ask(box, WM_NULL);
+  std::vector<std::wstring> p;
+  std::wstring got = TextOf(box);
+  if (got != caption) p.push_back(L"caption " + Quote(got) + L", want " + Quote(caption));
+  std::wstring texts, buttons;
+  int visibleButtons = 0;
+  for (HWND w = GetWindow(box, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    std::wstring cls = ClassOf(w), t = TextOf(w);
+    if (!_wcsicmp(cls.c_str(), WC_STATICW) && !t.empty())
+      texts += (texts.empty() ? L"" : L" | ") + t;
+    if (!_wcsicmp(cls.c_str(), WC_BUTTONW) && IsWindowVisible(w)) {
+      ++visibleButtons;
+      buttons +=
+          (buttons.empty() ? L"" : L" ") + std::to_wstring(GetDlgCtrlID(w)) + L"=" + Quote(t);
+    }
+  }
+  if (texts != text) p.push_back(L"text " + Quote(texts) + L", want " + Quote(text));
+  HWND ok = GetDlgItem(box, IDOK);
+  if (visibleButtons != 1 || !ok || !IsWindowVisible(ok))
+    p.push_back(L"buttons " + buttons + L", want only OK (1)");
+  std::wstring why;
+  for (const std::wstring& s : p) why += (why.empty() ? L"" : L"; ") + s;
+  if (!p.empty()) return Fail(why);
+  Out(L"message box " + Quote(got) + L": " + Quote(texts) + L", buttons " + buttons);
+  return 0;
+}
+
+int NoMessageBox(DWORD ms) {
+  HWND box = nullptr;
+  if (!Poll(ms, [&] { return (box = FindMessageBox()) == nullptr; }))
+    return Fail(L"message box " + Quote(TextOf(box)) + L" still there after " +
+                std::to_wstring(ms) + L" ms");
+  Out(L"no message box");
+  return 0;
+}
+
+// One removal run, clicked and watched from start to result. Its checks need
+// the timing of one process: the start within half a second, the countdown
+// while it runs, the abort or the close at a moment of the run.
+struct RunPlan {
+  std::wstring result;                   // the status line expected at the end
+  std::optional<std::uint32_t> failed;   // failures expected: 1000 drops by the others
+  std::optional<std::uint32_t> abortAt;  // click Abort once 1001 shows this or less
+  std::optional<std::uint32_t> closeAt;  // close the window once 1001 shows this or less
+  bool closeByEscape = false;            // with Escape; else with a posted SC_CLOSE
+  std::wstring shot;                     // a BMP of the frame once the countdown runs
+  DWORD limitMs = 60000;                 // from the click to the result
+};
+
+constexpr DWORD kStartMs = 500;   // the click shows the run at once
+constexpr DWORD kSampleMs = 100;  // how often 1001 is read during the run
+constexpr DWORD kAbortMs = 2000;  // the device in hand, then the one-second wait
+constexpr DWORD kCloseMs = 3000;  // the same, and the window going
+// The finished handler waits this long before it shows the result. A read
+// made during the wait waits with it, and one starts at most a sample late;
+// otherwise a read takes a few milliseconds.
+constexpr DWORD kFinishWaitMs = 1000;
+// After an abort the list holds what was not reached. The count on screen
+// lags the worker by less than one progress step (10 below 1000) and a few
+// devices go while the click travels.
+constexpr std::uint32_t kAbortSlack = 20;
+
+int RemoveRun(const RunPlan& plan) {
+  HWND main = MainOrFail();
+  if (!main) return 1;
+  HWND detected = ControlOrFail(main, kDetected), toRemove = ControlOrFail(main, kToRemove);
+  HWND button = ControlOrFail(main, kRemove), status = ControlOrFail(main, kStatusLine);
+  if (!detected || !toRemove || !button || !status) return 1;
+  Checks c(L"remove-run");
+
+  std::wstring text;
+  std::optional<std::uint32_t> total = CountOf(main, kDetected, &text);
+  if (!total) return Fail(L"1000 reads " + Quote(text) + L" before the run");
+  std::optional<std::uint32_t> selected = CountOf(main, kToRemove, &text);
+  if (!selected) return Fail(L"1001 reads " + Quote(text) + L" before the run");
+  const std::uint32_t n = *selected;
+  Out(L"before: " + std::to_wstring(*total) + L" detected, " + std::to_wstring(n) + L" to remove");
+  const std::wstring removing = L"Removing " + std::to_wstring(n) + L" phantoms now!";
+
+  if (!IsWindowEnabled(button)) return Fail(L"1002 is disabled");
+  if (!PostMessageW(button, BM_CLICK, 0, 0)) return Fail(L"PostMessage failed");
+  const DWORD t0 = GetTickCount();
+  std::wstring seen;
+  bool started = Poll(kStartMs, [&] { return (seen = TextOf(status)) == removing; });
+  const DWORD startedMs = GetTickCount() - t0;
+  c.Expect(started,
+           L"1006 reads " + Quote(removing) + L" within " + std::to_wstring(kStartMs) + L" ms",
+           L"reads " + Quote(seen) + L" after " + std::to_wstring(startedMs) + L" ms");
+  if (!started && !Poll(5000, [&] { return TextOf(status) == removing; }))
+    return Fail(L"no run started");
+  std::wstring caption = TextOf(button);
+  c.Expect(caption == L"Abort" && IsWindowEnabled(button), L"1002 reads \"Abort\" and is enabled",
+           Quote(caption) + (IsWindowEnabled(button) ? L"" : L", disabled"));
+  c.ExpectNone(JobControlsNot(main, false), L"the twenty job controls are disabled");
+
+  // The countdown, until the status line changes. A 1001 read is kept only
+  // when the status line still reads as running after it: the result comes
+  // together with the new census's count.
+  std::vector<std::uint32_t> countdown;  // consecutive repeats dropped
+  std::vector<std::wstring> badTexts;
+  std::optional<std::uint32_t> lastBeforeAbort;
+  DWORD abortClicked = 0, closed = 0, longestRead = 0;
+  bool shotTaken = false;
+  std::wstring result = removing;
+  while (GetTickCount() - t0 < plan.limitMs) {
+    const DWORD before = GetTickCount();
+    const std::wstring t = TextOf(toRemove);
+    result = TextOf(status);
+    const DWORD took = GetTickCount() - before;
+    if (took > longestRead) longestRead = took;
+    if (result != removing) break;
+    std::optional<std::uint32_t> v = ParseCount(t, *CountTextOf(kToRemove));
+    if (!v) {
+      if (badTexts.size() < 5) badTexts.push_back(Quote(t));
+    } else if (countdown.empty() || countdown.back() != *v) {
+      countdown.push_back(*v);
+    }
+    if (v && *v < n) {
+      if (!plan.shot.empty() && !shotTaken) {
+        std::wstring why;
+        shotTaken = true;
+        c.Expect(SaveFrame(main, plan.shot, &why), L"frame saved during the run", why);
+        Out(L"frame at " + std::to_wstring(*v) + L" to remove -> " + plan.shot);
+      }
+      if (plan.abortAt && !abortClicked && *v <= *plan.abortAt) {
+        PostMessageW(button, BM_CLICK, 0, 0);
+        abortClicked = GetTickCount();
+        lastBeforeAbort = *v;
+        Out(L"Abort clicked at " + std::to_wstring(*v) + L" to remove");
+      }
+      if (plan.closeAt && *v <= *plan.closeAt) {
+        std::wstring why;
+        bool sent = plan.closeByEscape ? SendKey(main, VK_ESCAPE, &why)
+                                       : PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0) != 0;
+        closed = GetTickCount();
+        c.Expect(sent,
+                 std::wstring(plan.closeByEscape ? L"Escape pressed" : L"SC_CLOSE posted") +
+                     L" during the run",
+                 why);
+        Out(L"closed at " + std::to_wstring(*v) + L" to remove");
+        break;
+      }
+    }
+    Sleep(kSampleMs);
+  }
+
+  std::wstring why;
+  bool down = countdown.size() >= 3;
+  for (size_t i = 1; i < countdown.size(); ++i) down = down && countdown[i] < countdown[i - 1];
+  if (!badTexts.empty()) {
+    why = L"texts not of the form \"%u phantoms to remove.\": ";
+    for (const std::wstring& b : badTexts) why += b + L" ";
+  }
+  c.Expect(down && badTexts.empty(),
+           L"1001 counts down, \"%u phantoms to remove.\", strictly decreasing",
+           why + L"read " + Join(countdown));
+  Out(L"countdown: " + Join(countdown));
+
+  if (plan.closeAt) {
+    if (!closed) return Fail(L"the count never came down to " + std::to_wstring(*plan.closeAt));
+    const bool gone = Poll(kCloseMs + 2000, [&] { return !IsWindow(main); });
+    const DWORD goneMs = GetTickCount() - closed;
+    c.Expect(gone && goneMs <= kCloseMs,
+             L"the window closes by itself within " + std::to_wstring(kCloseMs) + L" ms",
+             gone ? L"after " + std::to_wstring(goneMs) + L" ms" : L"still there");
+    c.Expect(goneMs >= kFinishWaitMs - 50,  // the tick count's grain
+             L"the window stays until the run has ended (the abort, the one-second wait)",
+             L"gone after " + std::to_wstring(goneMs) + L" ms");
+    Out(L"window gone " + std::to_wstring(goneMs) + L" ms after the close");
+    return c.failed() ? 1 : 0;
+  }
+
+  const DWORD ended = GetTickCount();
+  c.Expect(result == plan.result, L"1006 reads " + Quote(plan.result),
+           result == removing
+               ? L"still " + Quote(result) + L" after " + std::to_wstring(plan.limitMs) + L" ms"
+               : L"reads " + Quote(result));
+  c.Expect(longestRead >= kFinishWaitMs / 2,
+           L"the dialog holds still about a second before the result",
+           L"the longest read took " + std::to_wstring(longestRead) + L" ms");
+  if (plan.abortAt) {
+    c.Expect(abortClicked && ended - abortClicked <= kAbortMs,
+             L"the result within " + std::to_wstring(kAbortMs) + L" ms of the Abort click",
+             abortClicked ? L"after " + std::to_wstring(ended - abortClicked) + L" ms"
+                          : L"the count never came down to " + std::to_wstring(*plan.abortAt));
+  }
+  Out(L"result " + std::to_wstring(ended - t0) + L" ms after the click");
+
+  caption = TextOf(button);
+  c.Expect(caption == L"Remove" && IsWindowEnabled(button), L"1002 reads \"Remove\" again",
+           Quote(caption));
+  c.ExpectNone(JobControlsNot(main, true), L"the twenty job controls are enabled again");
+
+  std::optional<std::uint32_t> after = CountOf(main, kDetected, &text);
+  if (plan.failed) {
+    const std::uint32_t removed = n > *plan.failed ? n - *plan.failed : 0;
+    const std::uint32_t want = *total - removed;
+    c.Expect(after == want,
+             L"1000 reads \"" + std::to_wstring(want) + L" phantoms detected.\" (" +
+                 std::to_wstring(*total) + L" less the " + std::to_wstring(removed) + L" removed)",
+             L"reads " + Quote(text));
+  }
+  if (lastBeforeAbort) {
+    // At least what the screen had counted went; at most a few more.
+    const std::uint32_t most = *total - (n - *lastBeforeAbort);
+    const std::uint32_t least = most > kAbortSlack ? most - kAbortSlack : 0;
+    c.Expect(after && *after > 0 && *after >= least && *after <= most,
+             L"1000 lists the phantoms not reached: " + std::to_wstring(least) + L" to " +
+                 std::to_wstring(most) + L" (" + std::to_wstring(*total) + L" less the " +
+                 std::to_wstring(n - *lastBeforeAbort) + L" counted down, " +
+                 std::to_wstring(kAbortSlack) + L" slack)",
+             L"reads " + Quote(text));
+  }
+  Out(L"after: " + text);
+  return c.failed() ? 1 : 0;
+}
+
+// remove-run [--result TEXT] [--failed K] [--abort-at N | --escape-at N | --sysclose-at N]
+//            [--shot FILE] [--limit MS]
+int RemoveRun(int argc, wchar_t** argv) {
+  RunPlan plan;
+  for (int i = 2; i < argc; i += 2) {
+    if (i + 1 >= argc) return Usage();
+    const std::wstring opt = argv[i];
+    const wchar_t* v = argv[i + 1];
+    int k = 0;
+    const bool count = ParseInt(v, &k) && k >= 0;
+    if (opt == L"--result") {
+      plan.result = v;
+    } else if (opt == L"--failed" && count) {
+      plan.failed = static_cast<std::uint32_t>(k);
+    } else if (opt == L"--abort-at" && count) {
+      plan.abortAt = static_cast<std::uint32_t>(k);
+    } else if ((opt == L"--escape-at" || opt == L"--sysclose-at") && count) {
+      plan.closeAt = static_cast<std::uint32_t>(k);
+      plan.closeByEscape = opt == L"--escape-at";
+    } else if (opt == L"--shot") {
+      plan.shot = v;
+    } else if (opt == L"--limit") {
+      plan.limitMs = Millis(v);
+    } else {
+      return Usage();
+    }
+  }
+  if (plan.closeAt.has_value() == !plan.result.empty() || (plan.closeAt && plan.abortAt))
+    return Usage();
+  return RemoveRun(plan);
+}
+
 int Usage() {
   Err(L"usage: tw_driver COMMAND [ARGS]\n"
       L"  wait CAPTION MS          a visible top-level window CAPTION appears\n"
@@ -748,7 +1248,19 @@ int Usage() {
       L"  link ID                  clicks a link control with posted mouse messages\n"
       L"  sysclose | syscommand N  posts WM_SYSCOMMAND (SC_CLOSE or N)\n"
       L"  msgbox MS                prints the program's message box\n"
-      L"  msgbox-answer ID         presses button ID of the message box");
+      L"  msgbox-answer ID         presses button ID of the message box\n"
+      L"  expect-msgbox CAPTION TEXT MS   a message box with that caption, text and only OK\n"
+      L"  no-msgbox MS             no message box of the program (any more)\n"
+      L"  text ID | count ID       prints a control's text, or the number in a count text\n"
+      L"  expect-text ID TEXT [MS] the control reads TEXT (within MS)\n"
+      L"  set-check ID on|off      clicks a check box (sent BM_CLICK) unless it is so\n"
+      L"  select-age ITEM          selects ITEM of 1003 and sends CBN_SELCHANGE\n"
+      L"  job-controls enabled|disabled   the twenty controls locked during a job\n"
+      L"  shot FILE                saves the main frame, as the screen shows it, as BMP\n"
+      L"  remove-run --result TEXT [--failed K] [--abort-at N] [--shot FILE] [--limit MS]\n"
+      L"  remove-run --escape-at N | --sysclose-at N\n"
+      L"                           clicks Remove and checks the run to its result, or\n"
+      L"                           closes the window once 1001 counts N or less");
   return 2;
 }
 
@@ -774,5 +1286,21 @@ int wmain(int argc, wchar_t** argv) {
     return SysCommand(static_cast<WPARAM>(id));
   if (cmd == L"msgbox" && argc == 3) return MessageBoxShow(Millis(argv[2]));
   if (cmd == L"msgbox-answer" && argc == 3 && ParseInt(argv[2], &id)) return MessageBoxAnswer(id);
+  if (cmd == L"expect-msgbox" && argc == 5)
+    return ExpectMessageBox(argv[2], argv[3], Millis(argv[4]));
+  if (cmd == L"no-msgbox" && argc == 3) return NoMessageBox(Millis(argv[2]));
+  if (cmd == L"text" && argc == 3 && ParseInt(argv[2], &id)) return PrintText(id);
+  if (cmd == L"count" && argc == 3 && ParseInt(argv[2], &id)) return PrintCount(id);
+  if (cmd == L"expect-text" && (argc == 4 || argc == 5) && ParseInt(argv[2], &id))
+    return ExpectText(id, argv[3], argc == 5 ? Millis(argv[4]) : 0);
+  if (cmd == L"set-check" && argc == 4 && ParseInt(argv[2], &id) &&
+      (std::wstring(argv[3]) == L"on" || std::wstring(argv[3]) == L"off"))
+    return SetCheck(id, std::wstring(argv[3]) == L"on");
+  if (cmd == L"select-age" && argc == 3) return SelectAge(argv[2]);
+  if (cmd == L"job-controls" && argc == 3 &&
+      (std::wstring(argv[2]) == L"enabled" || std::wstring(argv[2]) == L"disabled"))
+    return ExpectJobControls(std::wstring(argv[2]) == L"enabled");
+  if (cmd == L"shot" && argc == 3) return Shot(argv[2]);
+  if (cmd == L"remove-run") return RemoveRun(argc, argv);
   return Usage();
 }

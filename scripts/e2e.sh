@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# End-to-end checks of Tidewell.exe: the real program in Wine's virtual
-# desktop on a private Xvfb, driven from outside by e2e/tw_driver.exe.
+# End-to-end checks of Tidewell.exe and TidewellDemo.exe: the real program in
+# Wine's virtual desktop on a private Xvfb, driven from outside by
+# e2e/tw_driver.exe. The demo's simulated machine has phantoms to remove.
 #
 # Usage: scripts/e2e.sh [BUILD_DIR]
 #   BUILD_DIR   the cross build (default build-win, or $TIDEWELL_BUILD)
@@ -14,6 +15,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-${TIDEWELL_BUILD:-build-win}}
 [[ $build = /* ]] || build=$root/$build
 exe=$build/src/Tidewell.exe
+demo=$build/src/TidewellDemo.exe
 driver=$build/e2e/tw_driver.exe
 shots=${TIDEWELL_SHOTS:-$root/docs}
 # The caption carries the file version, which is the project's version.
@@ -53,8 +55,42 @@ check() {
   cat "$out" >>"$log"
 }
 
+# checks PREFIX COMMAND...: one line for each check the driver reports
+# ("  ok   WHAT" or "  FAIL WHAT: WHY"); a driver that fails without saying
+# which check is one failure.
+checks() {
+  local prefix=$1 out=$work/out line rc reported=0
+  shift
+  "$@" >"$out" 2>&1
+  rc=$?
+  while IFS= read -r line; do
+    line=${line%$'\r'}
+    case $line in
+      "  ok   "*) pass "$prefix: ${line#  ok   }"; reported=$((reported + 1)) ;;
+      "  FAIL "*) fail "$prefix: ${line#  FAIL }"; reported=$((reported + 1)) ;;
+    esac
+  done <"$out"
+  if [[ $rc -ne 0 && $(grep -c '^  FAIL ' "$out") -eq 0 ]] || [[ $reported -eq 0 ]]; then
+    fail "$prefix: $* (exit $rc)" "$out"
+  fi
+  cat "$out" >>"$log"
+}
+
 # The driver, run in the same desktop as the program. A hung driver is a failure.
 drv() { timeout 30 wine "$driver" "$@"; }
+
+# num ID: the count a control shows ("" when it shows none).
+num() { drv count "$1" 2>>"$log" | tr -d '\r'; }
+
+# between LOW X HIGH: LOW < X < HIGH.
+between() {
+  [[ $2 =~ ^[0-9]+$ ]] && (($1 < $2 && $2 < $3)) && return
+  echo "$2 is not between $1 and $3"
+  return 1
+}
+
+# A host path as the driver opens it: the prefix maps drive Z: to /.
+winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 
 finish() {
   local pid
@@ -71,7 +107,7 @@ summary() {
   [[ $failed -eq 0 ]]
 }
 
-for f in "$exe" "$driver" "$build/e2e/tw_probe.dll"; do
+for f in "$exe" "$demo" "$driver" "$build/e2e/tw_probe.dll"; do
   if [[ ! -f $f ]]; then
     fail "built: $f"
     summary
@@ -121,8 +157,9 @@ wineserver -p >>"$log" 2>&1  # one server for the whole run, ended by finish
 # ---- the program ----
 
 tidewell_pid=
+# start_tidewell [EXE]: the product, or the demo.
 start_tidewell() {
-  wine "$exe" >>"$log" 2>&1 &
+  wine "${1:-$exe}" >>"$log" 2>&1 &
   tidewell_pid=$!
   tidewell_pids+=("$tidewell_pid")
 }
@@ -133,7 +170,7 @@ tidewell_procs() {
   local d arg0
   for d in /proc/[0-9]*; do
     IFS= read -r -d '' arg0 <"$d/cmdline" 2>/dev/null || continue
-    [[ $arg0 =~ (^|[\\/])Tidewell\.exe$ ]] || continue
+    [[ $arg0 =~ (^|[\\/])Tidewell(Demo)?\.exe$ ]] || continue
     tr '\0' '\n' <"$d/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "${d#/proc/} $arg0"
   done
 }
@@ -174,8 +211,9 @@ ends() {
   tidewell_pids=()
 }
 
+# started NAME [EXE]
 started() {
-  start_tidewell
+  start_tidewell "${2:-}"
   check "$1: window \"$caption\" appears" drv wait "$caption" 20000
 }
 
@@ -186,6 +224,13 @@ screenshot() {
   import -window root "$work/desktop.png" &&
     convert "$work/desktop.png" -crop "$rect" +repage "$shots/screenshot-main.png" &&
     echo "$rect -> $shots/screenshot-main.png"
+}
+
+# to_png BMP NAME: a frame the driver saved, as NAME in the screenshot folder.
+to_png() {
+  [[ -s $1 ]] || { echo "no frame $1"; return 1; }
+  mkdir -p "$shots"
+  convert "$1" "$shots/$2" && echo "$1 -> $shots/$2"
 }
 
 # a. Start, look at everything, leave with Escape.
@@ -213,5 +258,87 @@ ends b
 started c
 check "c: close box (SC_CLOSE) posted" drv sysclose
 ends c
+
+# ---- the phantom removal, on the demo's simulated machine ----
+# Every start builds the same machine; each removal takes about 25 ms.
+
+# d. A selected run that succeeds: the volume snapshots older than a week.
+started d "$demo"
+snapshots=$(num 1010)
+for box in 1007 1008 1009 1011 1013; do check "d: $box unchecked" drv set-check "$box" off; done
+check "d: 1001 reads \"$snapshots phantoms to remove.\"" \
+  drv expect-text 1001 "$snapshots phantoms to remove."
+check "d: 1010 reads \"VOLUME SNAPSHOT = $snapshots\"" \
+  drv expect-text 1010 "VOLUME SNAPSHOT = $snapshots"
+check "d: \"Last Week\" chosen in 1003" drv select-age "Last Week"
+older=$(num 1001)
+check "d: 1001 follows the age: between 0 and $snapshots" between 0 "$older" "${snapshots:-0}"
+check "d: 1010 reads \"VOLUME SNAPSHOT = $older\"" drv expect-text 1010 "VOLUME SNAPSHOT = $older"
+checks d drv remove-run --result "Success!" --failed 0 --shot "$(winpath "$work/removing.bmp")"
+check "d: screenshot-removing.png written" to_png "$work/removing.bmp" screenshot-removing.png
+# The new census lists the younger snapshots, which "Last Week" leaves out.
+check "d: 1001 reads \"0 phantoms to remove.\"" drv expect-text 1001 "0 phantoms to remove."
+check "d: 1010 reads \"VOLUME SNAPSHOT = 0\"" drv expect-text 1010 "VOLUME SNAPSHOT = 0"
+check "d: frame saved after the run" drv shot "$(winpath "$work/result.bmp")"
+check "d: screenshot-result.png written" to_png "$work/result.bmp" screenshot-result.png
+check "d: Exit clicked" drv click 1
+ends d
+
+# e. A run with failures: the USB devices. The scenario fails the removal of
+# every 37th USB phantom (0-based 36, 73, ..., 295 of 300), each with its
+# registry key (the blank ones are the first two): 8 failures, which stay
+# listed and selected.
+usb_failing=8
+started e "$demo"
+for box in 1007 1008 1011 1013 1010; do check "e: $box unchecked" drv set-check "$box" off; done
+check "e: \"Now\" chosen in 1003" drv select-age Now
+usb=$(num 1009)
+check "e: 1001 reads \"$usb phantoms to remove.\"" drv expect-text 1001 "$usb phantoms to remove."
+checks e drv remove-run --result "There were errors! $usb_failing phantoms failed removal." \
+  --failed "$usb_failing"
+check "e: 1009 reads \"USB = $usb_failing\"" drv expect-text 1009 "USB = $usb_failing"
+check "e: 1001 reads \"$usb_failing phantoms to remove.\"" \
+  drv expect-text 1001 "$usb_failing phantoms to remove."
+check "e: Exit clicked" drv click 1
+ends e
+
+# f. Nothing selected: a message box, and no run.
+started f "$demo"
+status=$(drv text 1006 | tr -d '\r')
+for box in 1007 1008 1009 1011 1013 1010; do check "f: $box unchecked" drv set-check "$box" off; done
+check "f: 1001 reads \"0 phantoms to remove.\"" drv expect-text 1001 "0 phantoms to remove."
+check "f: Remove clicked" drv click 1002
+check "f: message box \"Tidewell\": \"No phantoms to remove.\", OK" \
+  drv expect-msgbox Tidewell "No phantoms to remove." 5000
+check "f: OK pressed" drv msgbox-answer 1
+check "f: the message box closes" drv no-msgbox 3000
+check "f: 1002 still reads \"Remove\"" drv expect-text 1002 Remove
+check "f: 1006 unchanged: \"$status\"" drv expect-text 1006 "$status"
+check "f: the job controls still enabled" drv job-controls enabled
+check "f: Exit clicked" drv click 1
+ends f
+
+# g. Abort: everything selected, stopped about two seconds in.
+started g "$demo"
+total=$(num 1000)
+selected=$(num 1001)
+checks g drv remove-run --result "Aborted!" --abort-at $((${selected:-0} - 75))
+# The phantoms the census could not date are detected but never to remove;
+# under "Now" every other one is.
+detected=$(num 1000)
+check "g: 1001 reads the detected less the $((total - selected)) undated" \
+  drv expect-text 1001 "$((detected - (total - selected))) phantoms to remove."
+check "g: Exit clicked" drv click 1
+ends g
+
+# h. Closing during a run aborts it; the window goes once the run has ended.
+started "h, Escape" "$demo"
+selected=$(num 1001)
+checks "h, Escape" drv remove-run --escape-at $((${selected:-0} - 40))
+ends "h, Escape"
+started "h, close box" "$demo"
+selected=$(num 1001)
+checks "h, close box" drv remove-run --sysclose-at $((${selected:-0} - 40))
+ends "h, close box"
 
 summary
