@@ -2,7 +2,7 @@
 # Installs everything the builds and tests need on Debian 12 (run as root).
 # Safe to run again: apt-get skips what is already there.
 set -euo pipefail
-pkgs=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
+pkgs=(cmake ninja-build g++ googletest libgtest-dev
       g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
       wine wine64 fonts-wine xvfb x11-apps imagemagick xauth)
 missing=()

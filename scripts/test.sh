@@ -32,4 +32,4 @@ wine build-win/tests/tw_tests.exe --gtest_brief=1
 wineserver -k || true
 
 step "end-to-end under Xvfb and Wine"
-bash scripts/e2e.sh build-win
+TIDEWELL_WINEPREFIX=$WINEPREFIX bash scripts/e2e.sh build-win
