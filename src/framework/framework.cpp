@@ -106,7 +106,6 @@ CWinThread* AfxBeginThread(AFX_THREADPROC proc, void* param, int /*priority: nor
 
 CMutex::CMutex(bool initiallyOwn, const wchar_t* name) {
   handle_ = plat::CreateMutexW(nullptr, initiallyOwn ? 1 : 0, ToU16(name).c_str());
-  if (!handle_) createError_ = plat::GetLastError();
 }
 
 CMutex::~CMutex() {

@@ -405,14 +405,12 @@ class CMutex {
   CMutex& operator=(const CMutex&) = delete;
 
   bool IsValid() const { return handle_ != nullptr; }
-  DWORD CreateError() const { return createError_; }
   // Waits at most `timeout` ms; true when the mutex was obtained.
   bool Lock(DWORD timeout);
   bool Unlock();
 
  private:
   plat::HANDLE handle_ = nullptr;
-  DWORD createError_ = 0;
 };
 
 // ---- The application ----

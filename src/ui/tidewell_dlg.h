@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 
 #include "framework/framework.h"
 #include "phantom/census.h"

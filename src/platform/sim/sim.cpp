@@ -97,11 +97,6 @@ plat::FILETIME FileTimeFromUnix(std::int64_t seconds) {
   return {static_cast<DWORD>(v & 0xFFFFFFFFu), static_cast<DWORD>(v >> 32)};
 }
 
-std::int64_t UnixFromFileTime(const plat::FILETIME& ft) {
-  std::int64_t v = static_cast<std::int64_t>((static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) |
-                                             ft.dwLowDateTime);
-  return (v - kFileTimeUnixEpoch) / 10000000LL;
-}
 
 struct SimMutex {
   std::thread::id owner;
@@ -251,10 +246,6 @@ void World::SetRemoveError(std::size_t index, DWORD error) {
   impl_->devices.at(index).removeError = error;
 }
 
-std::size_t World::DeviceCount() const {
-  std::lock_guard<std::mutex> lock(impl_->mu);
-  return impl_->devices.size();
-}
 
 std::vector<std::u16string> World::Phantoms() const {
   std::lock_guard<std::mutex> lock(impl_->mu);

@@ -24,9 +24,8 @@ using plat::CONFIGRET;
 using plat::DWORD;
 using plat::GUID;
 
-// FILETIME for a UTC time value (seconds since 1970), and back.
+// FILETIME for a UTC time value (seconds since 1970).
 plat::FILETIME FileTimeFromUnix(std::int64_t seconds);
-std::int64_t UnixFromFileTime(const plat::FILETIME& ft);
 
 struct Device {
   GUID classGuid{};
@@ -68,7 +67,6 @@ class World {
   Device DeviceAt(std::size_t index) const;
   void SetStatus(std::size_t index, CONFIGRET status);
   void SetRemoveError(std::size_t index, DWORD error);
-  std::size_t DeviceCount() const;
   // Instance IDs the database still holds as phantoms, in enumeration order.
   std::vector<std::u16string> Phantoms() const;
 
