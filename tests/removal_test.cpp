@@ -351,8 +351,12 @@ TEST(SelectedRecordIndexTest, ChoosesWhatTheListWalkChooses) {
     add(std::u16string(id.begin(), id.end()), i % 7 != 0);
   }
   add(u"", false);  // a blank record
-  const SelectedRecordIndex index(job);
-  for (int i = 0; i < 1800; ++i) {
+  SelectedRecordIndex index(job);
+  // In list order (the hint answers), then from the end (the table does).
+  std::vector<int> order;
+  for (int i = 0; i < 1800; ++i) order.push_back(i);
+  for (int i = 1799; i >= 0; --i) order.push_back(i);
+  for (int i : order) {
     std::string s = "USB\\VID_0781&PID_5567\\" + std::to_string(i);
     std::u16string id(s.begin(), s.end());
     PhantomRecord* walked = nullptr;

@@ -32,31 +32,39 @@ std::uint64_t SelectedRecordIndex::Hash(const plat::WCHAR* deviceId) {
   return h;
 }
 
-SelectedRecordIndex::SelectedRecordIndex(RemovalJob& job) {
+SelectedRecordIndex::SelectedRecordIndex(RemovalJob& job)
+    : records_(job.records), answers_(job.records.size(), 0) {
   std::size_t size = 16;
-  while (size < 2 * job.records.size()) size *= 2;
-  slots_.assign(size, Slot{0, nullptr});
+  while (size < 2 * records_.size()) size *= 2;
+  slots_.assign(size, Slot{0, 0, 0});
   mask_ = size - 1;
-  for (auto& r : job.records) {
-    if (!IsSelected(*r)) continue;
-    const std::uint64_t h = Hash(r->deviceId);
+  for (std::size_t position = 0; position < records_.size(); ++position) {
+    const PhantomRecord& r = *records_[position];
+    if (!IsSelected(r)) continue;
+    const std::uint64_t h = Hash(r.deviceId);
     for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
       Slot& slot = slots_[i];
-      if (!slot.record) {
-        slot = {h, r.get()};
+      if (!slot.used) {
+        slot = {h, static_cast<std::uint32_t>(position), 1};
+        answers_[position] = 1;
         break;
       }
-      if (slot.hash == h && SameDeviceId(*slot.record, r->deviceId)) break;  // the first one stays
+      if (slot.hash == h && SameDeviceId(*records_[slot.position], r.deviceId)) break;  // the first stays
     }
   }
 }
 
-PhantomRecord* SelectedRecordIndex::Find(const plat::WCHAR* deviceId) const {
+PhantomRecord* SelectedRecordIndex::Find(const plat::WCHAR* deviceId) {
+  if (next_ < records_.size() && answers_[next_] && SameDeviceId(*records_[next_], deviceId))
+    return records_[next_++].get();
   const std::uint64_t h = Hash(deviceId);
   for (std::size_t i = h & mask_;; i = (i + 1) & mask_) {
     const Slot& slot = slots_[i];
-    if (!slot.record) return nullptr;
-    if (slot.hash == h && SameDeviceId(*slot.record, deviceId)) return slot.record;
+    if (!slot.used) return nullptr;
+    if (slot.hash == h && SameDeviceId(*records_[slot.position], deviceId)) {
+      next_ = slot.position + 1;
+      return records_[slot.position].get();
+    }
   }
 }
 

@@ -29,18 +29,26 @@ fw::UINT RemovalThreadProc(void* removalJob);
 class SelectedRecordIndex {
  public:
   explicit SelectedRecordIndex(RemovalJob& job);
-  PhantomRecord* Find(const plat::WCHAR* deviceId) const;
+  PhantomRecord* Find(const plat::WCHAR* deviceId);
 
  private:
   // Open addressing over the IDs' hashes, at most half full: a lookup reads
   // one slot and the one record it names, whatever the size of the list.
   struct Slot {
     std::uint64_t hash;
-    PhantomRecord* record;  // null: empty
+    std::uint32_t position;  // in the list
+    std::uint32_t used;
   };
   static std::uint64_t Hash(const plat::WCHAR* deviceId);
+  const std::vector<std::unique_ptr<PhantomRecord>>& records_;
   std::vector<Slot> slots_;
   std::size_t mask_ = 0;
+  // The platform enumerates a class as the census found it, so the next
+  // device is most often the record after the last one found: tried first,
+  // it spares the table. Only records that are the first selected one of
+  // their ID may answer that way.
+  std::vector<std::uint8_t> answers_;
+  std::size_t next_ = 0;
 };
 
 // Removes every device that is still a phantom and whose record is
@@ -50,7 +58,7 @@ std::uint32_t RemovePhantomsWith(RemovalJob& job) {
   using namespace plat;
   const std::uint32_t selected = CountSelected(job);
   std::uint32_t removedCount = 0;
-  const Index index(job);
+  Index index(job);
   WalkClassDevices([&](const PhantomClass&, HDEVINFO set, SP_DEVINFO_DATA& data) {
     WCHAR id[MAX_DEVICE_ID_LEN] = {};
     if (IsPhantomNode(data.DevInst) && !job.records.empty() &&
