@@ -66,3 +66,10 @@ class Gate {
   bool reached_ = false;
   bool released_ = false;
 };
+
+// Holds the removal worker at the device with this ID, before its removal.
+inline void HoldWorkerAt(sim::World& world, Gate& gate, std::u16string deviceId) {
+  world.onClassInstaller = [&gate, deviceId](const std::u16string& id) {
+    if (id == deviceId) gate.Arrive();
+  };
+}

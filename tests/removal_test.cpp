@@ -98,9 +98,7 @@ TEST_F(RemovalTest, ADeviceAttachedAgainIsLeftAloneAndCountedAsFailed) {
 TEST_F(RemovalTest, AbortStopsAfterTheDeviceInHandAndTheRestAreListedAgain) {
   AddPhantoms(5);
   Gate gate;
-  world->onClassInstaller = [&](const std::u16string& id) {
-    if (id == Id("USB\\VID_0781&PID_5567\\1")) gate.Arrive();
-  };
+  HoldWorkerAt(*world, gate, Id("USB\\VID_0781&PID_5567\\1"));
   CTidewellDlg& d = Open();
   hl::Click(d, 1002);
   ASSERT_TRUE(gate.WaitReached());
@@ -122,9 +120,7 @@ TEST_F(RemovalTest, AbortStillWorksWhenTheAbortLockCannotBeHad) {
   AddPhantoms(4);
   world->FailCall("CreateMutexW", ERROR_ACCESS_DENIED);  // "IsAborted" held by an object of another kind
   Gate gate;
-  world->onClassInstaller = [&](const std::u16string& id) {
-    if (id == Id("USB\\VID_0781&PID_5567\\0")) gate.Arrive();
-  };
+  HoldWorkerAt(*world, gate, Id("USB\\VID_0781&PID_5567\\0"));
   CTidewellDlg& d = Open();
   ASSERT_FALSE(d.Removal().abortLock.IsValid());
   hl::Click(d, 1002);
@@ -216,9 +212,7 @@ TEST_F(RemovalTest, ClosingDuringARunAbortsAndEndsAfterTheRunHasEnded) {
     sim::ScopedWorld w;
     for (int i = 0; i < 4; ++i) w->AddPhantom(GUID_DEVCLASS_USB, Id("USB\\" + std::to_string(i)), 60);
     Gate gate;
-    w->onClassInstaller = [&](const std::u16string& id) {
-      if (id == u"USB\\0") gate.Arrive();
-    };
+    HoldWorkerAt(*w, gate, u"USB\\0");
     CTidewellDlg d;
     hl::Open(d);
     hl::Click(d, 1002);
@@ -240,9 +234,7 @@ TEST_F(RemovalTest, ARemovalDuringAnotherWorkerKeepsTheSelectionLockedUntilBothE
     sim::ScopedWorld w;
     for (int i = 0; i < 3; ++i) w->AddPhantom(GUID_DEVCLASS_USB, Id("USB\\" + std::to_string(i)), 60);
     Gate gate;
-    w->onClassInstaller = [&](const std::u16string& id) {
-      if (id == u"USB\\0") gate.Arrive();
-    };
+    HoldWorkerAt(*w, gate, u"USB\\0");
     CTidewellDlg d;
     hl::Open(d);
     d.DisableJobControls();  // another tool's worker starts; it leaves 1002 alone

@@ -2,7 +2,6 @@
 
 #include <string>
 
-
 using namespace plat;
 
 const PhantomClass PhantomClassTable[6] = {

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "phantom/census.h"
-#include "platform/unique_handle.h"
 #include "ui/messages.h"
 
 // The abort protocol: each side takes the lock for at most 100 ms and goes
