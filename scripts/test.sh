@@ -29,6 +29,9 @@ step "Windows suite under Wine"
 export WINEPREFIX="${TIDEWELL_WINEPREFIX:-$root/build-win/wineprefix}" WINEDEBUG=-all
 if [ ! -d "$WINEPREFIX" ]; then wineboot -i >/dev/null 2>&1 || true; wineserver -w || true; fi
 wine build-win/tests/tw_tests.exe --gtest_brief=1
+
+step "Windows test program over the real platform, under Wine"
+wine build-win/tests/win32/tw_win32_tests.exe --gtest_brief=1
 wineserver -k || true
 
 step "end-to-end under Xvfb and Wine"
