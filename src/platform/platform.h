@@ -188,6 +188,110 @@ BOOL VerQueryValueW(const void* block, const WCHAR* subBlock, void** buffer, UIN
 // ---- Shell ----
 BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info);
 
+// ---- Files, volumes and raw storage ----
+//
+// One set of calls serves plain files (the image file, the speed test's
+// temporary file) and devices (volumes "\\.\E:", "\\.\PhysicalDrive%d",
+// disk, CD-ROM and hub interface paths).
+
+using LONGLONG = std::int64_t;
+using ULONGLONG = std::uint64_t;
+
+constexpr DWORD ERROR_INVALID_FUNCTION = 1;
+constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+constexpr DWORD ERROR_WRITE_PROTECT = 19;
+constexpr DWORD ERROR_NOT_READY = 21;
+constexpr DWORD ERROR_SEEK = 25;
+constexpr DWORD ERROR_WRITE_FAULT = 29;
+constexpr DWORD ERROR_READ_FAULT = 30;
+constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+constexpr DWORD ERROR_HANDLE_EOF = 38;
+constexpr DWORD ERROR_NOT_SUPPORTED = 50;
+constexpr DWORD ERROR_FILE_EXISTS = 80;
+constexpr DWORD ERROR_DISK_FULL = 112;
+constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
+constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
+
+constexpr DWORD GENERIC_READ = 0x80000000;
+constexpr DWORD GENERIC_WRITE = 0x40000000;
+constexpr DWORD FILE_READ_DATA = 0x0001;
+constexpr DWORD FILE_SHARE_READ = 0x1;
+constexpr DWORD FILE_SHARE_WRITE = 0x2;
+constexpr DWORD FILE_SHARE_DELETE = 0x4;
+constexpr DWORD CREATE_NEW = 1;
+constexpr DWORD CREATE_ALWAYS = 2;
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD OPEN_ALWAYS = 4;
+constexpr DWORD TRUNCATE_EXISTING = 5;
+constexpr DWORD FILE_FLAG_WRITE_THROUGH = 0x80000000;
+constexpr DWORD FILE_FLAG_NO_BUFFERING = 0x20000000;
+constexpr DWORD FILE_BEGIN = 0;
+constexpr DWORD FILE_CURRENT = 1;
+constexpr DWORD FILE_END = 2;
+constexpr DWORD INVALID_SET_FILE_POINTER = 0xFFFFFFFF;
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+
+constexpr UINT DRIVE_UNKNOWN = 0;
+constexpr UINT DRIVE_NO_ROOT_DIR = 1;
+constexpr UINT DRIVE_REMOVABLE = 2;
+constexpr UINT DRIVE_FIXED = 3;
+constexpr UINT DRIVE_REMOTE = 4;
+constexpr UINT DRIVE_CDROM = 5;
+constexpr UINT DRIVE_RAMDISK = 6;
+
+constexpr DWORD IOCTL_STORAGE_CHECK_VERIFY = 0x2D4800;
+constexpr DWORD IOCTL_STORAGE_GET_DEVICE_NUMBER = 0x2D1080;
+constexpr DWORD IOCTL_DISK_GET_DRIVE_GEOMETRY = 0x70000;
+constexpr DWORD IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX = 0x220448;
+constexpr DWORD IOCTL_USB_GET_DESCRIPTOR_FROM_NODE_CONNECTION = 0x220410;
+constexpr DWORD IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX_V2 = 0x22045C;
+
+struct STORAGE_DEVICE_NUMBER {
+  DWORD DeviceType;
+  DWORD DeviceNumber;
+  DWORD PartitionNumber;
+};
+static_assert(sizeof(STORAGE_DEVICE_NUMBER) == 12);
+
+struct DISK_GEOMETRY {
+  LONGLONG Cylinders;
+  DWORD MediaType;
+  DWORD TracksPerCylinder;
+  DWORD SectorsPerTrack;
+  DWORD BytesPerSector;
+};
+static_assert(sizeof(DISK_GEOMETRY) == 24);
+
+HANDLE CreateFileA(const char* path, DWORD access, DWORD share, const void* securityAttributes,
+                   DWORD disposition, DWORD flags, HANDLE templateFile);
+HANDLE CreateFileW(const WCHAR* path, DWORD access, DWORD share, const void* securityAttributes,
+                   DWORD disposition, DWORD flags, HANDLE templateFile);
+BOOL DeviceIoControl(HANDLE device, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize,
+                     DWORD* returned, void* overlapped);
+BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read, void* overlapped);
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written, void* overlapped);
+// The 64-bit distance and position stand for the platform's LARGE_INTEGER.
+DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
+BOOL SetFilePointerEx(HANDLE file, LONGLONG distance, LONGLONG* newPosition, DWORD method);
+BOOL SetEndOfFile(HANDLE file);
+DWORD GetFileAttributesW(const WCHAR* path);
+BOOL DeleteFileW(const WCHAR* path);
+UINT GetTempFileNameW(const WCHAR* directory, const WCHAR* prefix, UINT unique, WCHAR* tempFile);
+// The three sizes stand for the platform's ULARGE_INTEGER.
+BOOL GetDiskFreeSpaceExW(const WCHAR* directory, ULONGLONG* freeToCaller, ULONGLONG* total,
+                         ULONGLONG* totalFree);
+BOOL GetDiskFreeSpaceW(const WCHAR* root, DWORD* sectorsPerCluster, DWORD* bytesPerSector,
+                       DWORD* freeClusters, DWORD* totalClusters);
+DWORD GetLogicalDriveStringsA(DWORD size, char* buffer);
+UINT GetDriveTypeA(const char* root);
+UINT GetDriveTypeW(const WCHAR* root);
+
+// ---- High-resolution counter ----
+BOOL QueryPerformanceCounter(LONGLONG* count);
+BOOL QueryPerformanceFrequency(LONGLONG* frequency);
+
 // ---- Helpers built on the calls above (same on every platform) ----
 
 // The system's text for an error code, inserts ignored, language 0x0400,

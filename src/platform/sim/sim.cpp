@@ -1,5 +1,7 @@
 #include "platform/sim/sim.h"
 
+#include "platform/sim/sim_impl.h"
+
 #include <chrono>
 #include <cstring>
 #include <unordered_set>
@@ -96,93 +98,6 @@ plat::FILETIME FileTimeFromUnix(std::int64_t seconds) {
   std::uint64_t v = static_cast<std::uint64_t>(seconds * 10000000LL + kFileTimeUnixEpoch);
   return {static_cast<DWORD>(v & 0xFFFFFFFFu), static_cast<DWORD>(v >> 32)};
 }
-
-
-struct SimMutex {
-  std::thread::id owner;
-  int count = 0;
-  int handles = 0;
-  std::u16string name;
-};
-
-struct SimThread {
-  LPTHREAD_START_ROUTINE start = nullptr;
-  void* param = nullptr;
-  bool resumed = false;
-  bool cancelled = false;
-  bool done = false;
-  bool handleOpen = true;
-  std::thread thread;
-};
-
-struct Handle {
-  enum Kind { Mutex, Thread } kind;
-  std::shared_ptr<SimMutex> mutex;
-  std::shared_ptr<SimThread> thread;
-};
-
-struct DevInfoSet {
-  std::vector<std::size_t> devices;  // indexes into Impl::devices
-};
-
-struct Key {
-  FILETIME lastWrite{};
-};
-
-struct OpenKey {
-  std::u16string path;
-};
-
-struct Failure {
-  std::string call;
-  DWORD error;
-  int skip;
-};
-
-struct World::Impl {
-  mutable std::mutex mu;
-  std::condition_variable cv;  // mutex releases and thread ends
-  std::vector<Device> devices;
-  std::vector<std::pair<GUID, DWORD>> brokenClasses;
-  std::unordered_map<std::u16string, Key> keys;                // lower-case path
-  std::unordered_set<DevInfoSet*> sets;
-  std::unordered_set<OpenKey*> openKeys;
-  std::unordered_set<Handle*> handles;
-  std::map<std::u16string, std::shared_ptr<SimMutex>> mutexes;  // by name
-  std::vector<std::shared_ptr<SimThread>> threads;
-  std::vector<Failure> failures;
-  std::map<std::string, int> calls;
-  std::vector<ShellCall> shellCalls;
-  std::int64_t nowBase = 1765000000;  // 2025-12-06, UTC
-  std::atomic<std::int64_t> virtualMs{0};
-  bool realTime = false;
-  std::chrono::steady_clock::time_point realStart;
-
-  // Counts the call and takes a pending failure for it, if one is due.
-  bool Fails(const std::string& call, DWORD& error) {
-    std::lock_guard<std::mutex> lock(mu);
-    ++calls[call];
-    for (auto it = failures.begin(); it != failures.end(); ++it) {
-      if (it->call != call) continue;
-      if (it->skip > 0) {
-        --it->skip;
-        return false;
-      }
-      error = it->error;
-      failures.erase(it);
-      return true;
-    }
-    return false;
-  }
-
-  std::int64_t NowMsLocked() const {
-    if (realTime)
-      return virtualMs.load() + std::chrono::duration_cast<std::chrono::milliseconds>(
-                                    std::chrono::steady_clock::now() - realStart)
-                                    .count();
-    return virtualMs.load();
-  }
-};
 
 
 World::World() : impl_(std::make_unique<Impl>()) {}
@@ -354,6 +269,29 @@ bool World::MutexExists(const std::u16string& name) const {
   return impl_->mutexes.count(name) != 0;
 }
 
+int World::OpenIoHandles() const {
+  std::lock_guard<std::mutex> lock(impl_->mu);
+  int n = 0;
+  for (const Handle* h : impl_->handles) n += h->kind == Handle::Io;
+  return n;
+}
+
+plat::HANDLE NewIoHandle(std::shared_ptr<IoHandleState> state) {
+  auto& w = Current().impl();
+  std::lock_guard<std::mutex> lock(w.mu);
+  auto* h = new Handle{Handle::Io, nullptr, nullptr, std::move(state)};
+  w.handles.insert(h);
+  return h;
+}
+
+std::shared_ptr<IoHandleState> FindIoHandle(plat::HANDLE handle) {
+  auto& w = Current().impl();
+  std::lock_guard<std::mutex> lock(w.mu);
+  auto* h = static_cast<Handle*>(handle);
+  if (!w.handles.count(h) || h->kind != Handle::Io) return nullptr;
+  return h->io;
+}
+
 World* Install(World* world) { return std::exchange(g_world, world); }
 
 World& Current() { return *g_world; }
@@ -467,7 +405,7 @@ HANDLE CreateMutexW(const void*, BOOL initialOwner, const WCHAR* name) {
     }
   }
   ++m->handles;
-  auto* h = new sim::Handle{sim::Handle::Mutex, m, nullptr};
+  auto* h = new sim::Handle{sim::Handle::Mutex, m, nullptr, nullptr};
   w.handles.insert(h);
   sim::t_lastError = existed ? ERROR_ALREADY_EXISTS : 0;
   return h;
@@ -563,7 +501,7 @@ HANDLE CreateThread(const void*, std::size_t, LPTHREAD_START_ROUTINE start, void
     impl.cv.notify_all();
   });
   w.threads.push_back(t);
-  auto* h = new sim::Handle{sim::Handle::Thread, nullptr, t};
+  auto* h = new sim::Handle{sim::Handle::Thread, nullptr, t, nullptr};
   w.handles.insert(h);
   if (threadId) *threadId = static_cast<DWORD>(w.threads.size());
   return h;

@@ -109,6 +109,35 @@ class World {
   void SetFileVersion(int major, int minor, int build, int revision);
   void RemoveVersionResource() { hasVersion_ = false; }
 
+  // ---- Files and drive folders ----
+
+  // Paths on this drive letter ("E:\\...") are files in this host folder
+  // (UTF-16 on every build; the host's path encoding is the sim's business).
+  void MapDriveFolder(char letter, const std::u16string& hostFolder);
+  // What GetDiskFreeSpace(Ex)W answer for this letter's root, in place of
+  // the host folder's file system.
+  struct DiskSpace {
+    plat::ULONGLONG freeToCaller = 0, total = 0, totalFree = 0;
+    DWORD sectorsPerCluster = 8, bytesPerSector = 512, freeClusters = 0, totalClusters = 0;
+  };
+  void SetDiskSpace(char letter, const DiskSpace& space);
+  // The next read (or write) through a handle on `path` (compared without
+  // case) whose span holds byte `offset` fails with `error`, moving nothing;
+  // with `error` 0 it comes back short, ending just before `offset`.
+  void FailIoAt(const std::u16string& path, bool write, plat::LONGLONG offset, DWORD error);
+  // Every CreateFileA/W call, in order.
+  struct FileOpen {
+    std::u16string path;
+    DWORD access, share, disposition, flags;
+    bool opened;
+  };
+  std::vector<FileOpen> FileOpens() const;
+  // File and device handles opened and not yet closed.
+  int OpenIoHandles() const;
+  // QueryPerformanceCounter answers `counter()` when set (a test scripts it),
+  // else a real monotonic count at the frequency.
+  void SetCounter(std::function<plat::LONGLONG()> counter, plat::LONGLONG frequency = 10000000);
+
   // ---- What the program did ----
 
   struct ShellCall {

@@ -11,6 +11,7 @@
 #include <cfgmgr32.h>
 #include <setupapi.h>
 #include <shellapi.h>
+#include <winioctl.h>
 #include <winver.h>
 
 #include <cstddef>
@@ -65,6 +66,27 @@ static_assert(offsetof(plat::SHELLEXECUTEINFOW, nShow) == offsetof(::SHELLEXECUT
 static_assert(offsetof(plat::SHELLEXECUTEINFOW, hInstApp) == offsetof(::SHELLEXECUTEINFOW, hInstApp));
 static_assert(offsetof(plat::SHELLEXECUTEINFOW, hkeyClass) == offsetof(::SHELLEXECUTEINFOW, hkeyClass));
 static_assert(offsetof(plat::SHELLEXECUTEINFOW, hProcess) == offsetof(::SHELLEXECUTEINFOW, hProcess));
+
+static_assert(sizeof(plat::STORAGE_DEVICE_NUMBER) == sizeof(::STORAGE_DEVICE_NUMBER));
+static_assert(offsetof(plat::STORAGE_DEVICE_NUMBER, DeviceNumber) ==
+              offsetof(::STORAGE_DEVICE_NUMBER, DeviceNumber));
+static_assert(offsetof(plat::STORAGE_DEVICE_NUMBER, PartitionNumber) ==
+              offsetof(::STORAGE_DEVICE_NUMBER, PartitionNumber));
+static_assert(sizeof(plat::DISK_GEOMETRY) == sizeof(::DISK_GEOMETRY));
+static_assert(offsetof(plat::DISK_GEOMETRY, MediaType) == offsetof(::DISK_GEOMETRY, MediaType));
+static_assert(offsetof(plat::DISK_GEOMETRY, TracksPerCylinder) ==
+              offsetof(::DISK_GEOMETRY, TracksPerCylinder));
+static_assert(offsetof(plat::DISK_GEOMETRY, SectorsPerTrack) ==
+              offsetof(::DISK_GEOMETRY, SectorsPerTrack));
+static_assert(offsetof(plat::DISK_GEOMETRY, BytesPerSector) ==
+              offsetof(::DISK_GEOMETRY, BytesPerSector));
+static_assert(sizeof(::LARGE_INTEGER) == sizeof(plat::LONGLONG));
+static_assert(sizeof(::ULARGE_INTEGER) == sizeof(plat::ULONGLONG));
+static_assert(plat::IOCTL_STORAGE_CHECK_VERIFY == IOCTL_STORAGE_CHECK_VERIFY);
+static_assert(plat::IOCTL_STORAGE_GET_DEVICE_NUMBER == IOCTL_STORAGE_GET_DEVICE_NUMBER);
+static_assert(plat::IOCTL_DISK_GET_DRIVE_GEOMETRY == IOCTL_DISK_GET_DRIVE_GEOMETRY);
+static_assert(plat::FILE_FLAG_WRITE_THROUGH == FILE_FLAG_WRITE_THROUGH);
+static_assert(plat::FILE_FLAG_NO_BUFFERING == FILE_FLAG_NO_BUFFERING);
 
 ::HWND Win(plat::HWND window) { return reinterpret_cast<::HWND>(window); }
 ::HKEY Win(plat::HKEY key) { return reinterpret_cast<::HKEY>(key); }
@@ -176,6 +198,70 @@ BOOL VerQueryValueW(const void* block, const WCHAR* subBlock, void** buffer, UIN
 // ---- Shell ----
 BOOL ShellExecuteExW(SHELLEXECUTEINFOW* info) {
   return ::ShellExecuteExW(reinterpret_cast<::SHELLEXECUTEINFOW*>(info));
+}
+
+// ---- Files, volumes and raw storage ----
+HANDLE CreateFileA(const char* path, DWORD access, DWORD share, const void* securityAttributes,
+                   DWORD disposition, DWORD flags, HANDLE templateFile) {
+  return ::CreateFileA(path, access, share, WinSecurity(securityAttributes), disposition, flags,
+                       templateFile);
+}
+HANDLE CreateFileW(const WCHAR* path, DWORD access, DWORD share, const void* securityAttributes,
+                   DWORD disposition, DWORD flags, HANDLE templateFile) {
+  return ::CreateFileW(Win(path), access, share, WinSecurity(securityAttributes), disposition, flags,
+                       templateFile);
+}
+BOOL DeviceIoControl(HANDLE device, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize,
+                     DWORD* returned, void* overlapped) {
+  return ::DeviceIoControl(device, code, in, inSize, out, outSize, Win(returned),
+                           static_cast<::OVERLAPPED*>(overlapped));
+}
+BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read, void* overlapped) {
+  return ::ReadFile(file, buffer, toRead, Win(read), static_cast<::OVERLAPPED*>(overlapped));
+}
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written, void* overlapped) {
+  return ::WriteFile(file, buffer, toWrite, Win(written), static_cast<::OVERLAPPED*>(overlapped));
+}
+DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method) {
+  return ::SetFilePointer(file, distance, reinterpret_cast<::LONG*>(distanceHigh), method);
+}
+BOOL SetFilePointerEx(HANDLE file, LONGLONG distance, LONGLONG* newPosition, DWORD method) {
+  ::LARGE_INTEGER d;
+  d.QuadPart = distance;
+  ::LARGE_INTEGER moved{};
+  BOOL ok = ::SetFilePointerEx(file, d, &moved, method);
+  if (ok && newPosition) *newPosition = moved.QuadPart;
+  return ok;
+}
+BOOL SetEndOfFile(HANDLE file) { return ::SetEndOfFile(file); }
+DWORD GetFileAttributesW(const WCHAR* path) { return ::GetFileAttributesW(Win(path)); }
+BOOL DeleteFileW(const WCHAR* path) { return ::DeleteFileW(Win(path)); }
+UINT GetTempFileNameW(const WCHAR* directory, const WCHAR* prefix, UINT unique, WCHAR* tempFile) {
+  return ::GetTempFileNameW(Win(directory), Win(prefix), unique, Win(tempFile));
+}
+BOOL GetDiskFreeSpaceExW(const WCHAR* directory, ULONGLONG* freeToCaller, ULONGLONG* total,
+                         ULONGLONG* totalFree) {
+  return ::GetDiskFreeSpaceExW(Win(directory), reinterpret_cast<::ULARGE_INTEGER*>(freeToCaller),
+                               reinterpret_cast<::ULARGE_INTEGER*>(total),
+                               reinterpret_cast<::ULARGE_INTEGER*>(totalFree));
+}
+BOOL GetDiskFreeSpaceW(const WCHAR* root, DWORD* sectorsPerCluster, DWORD* bytesPerSector,
+                       DWORD* freeClusters, DWORD* totalClusters) {
+  return ::GetDiskFreeSpaceW(Win(root), Win(sectorsPerCluster), Win(bytesPerSector),
+                             Win(freeClusters), Win(totalClusters));
+}
+DWORD GetLogicalDriveStringsA(DWORD size, char* buffer) {
+  return ::GetLogicalDriveStringsA(size, buffer);
+}
+UINT GetDriveTypeA(const char* root) { return ::GetDriveTypeA(root); }
+UINT GetDriveTypeW(const WCHAR* root) { return ::GetDriveTypeW(Win(root)); }
+
+// ---- High-resolution counter ----
+BOOL QueryPerformanceCounter(LONGLONG* count) {
+  return ::QueryPerformanceCounter(reinterpret_cast<::LARGE_INTEGER*>(count));
+}
+BOOL QueryPerformanceFrequency(LONGLONG* frequency) {
+  return ::QueryPerformanceFrequency(reinterpret_cast<::LARGE_INTEGER*>(frequency));
 }
 
 }  // namespace plat
