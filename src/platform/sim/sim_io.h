@@ -54,7 +54,7 @@ std::unique_ptr<IoObject> OpenDeviceInterface(World& world, const OpenRequest& r
 std::unique_ptr<IoObject> OpenPhysicalDrive(World& world, DWORD number, const OpenRequest& request,
                                             DWORD& error);
 
-// A plain file on the host (host_file_posix.cpp or host_file_win32.cpp):
+// A plain file on the host (posix/host_file.cpp or win32/host_file.cpp):
 // `hostPath` is the host's own path, UTF-8 on POSIX, UTF-16 on Windows.
 std::unique_ptr<IoObject> OpenHostFile(const std::u16string& hostPath, const OpenRequest& request,
                                        DWORD& error);
