@@ -38,8 +38,9 @@ bool ListRemovableDriveLetters(std::string& letters) {
   constexpr DWORD kBufferChars = 9999;
   std::string buffer(kBufferChars + 1, '\0');
   DWORD length = GetLogicalDriveStringsA(kBufferChars, buffer.data());
-  // Above the buffer: the platform asks for more room and wrote nothing.
-  if (length == 0 || length > kBufferChars) return false;
+  // At or above the buffer's size the platform asks for more room and wrote
+  // nothing, so there is nothing to walk.
+  if (length == 0 || length >= kBufferChars) return false;
   std::string kept;
   for (std::size_t at = 0; at < length && buffer[at];
        at += std::char_traits<char>::length(&buffer[at]) + 1) {
