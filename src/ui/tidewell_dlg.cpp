@@ -29,6 +29,7 @@ constexpr Entry kMessageMap[] = {
     OnCommandWithId(1013, BN_CLICKED, &CTidewellDlg::ApplyCategoryCheck),
     OnMessage(WM_REMOVAL_FINISHED, &CTidewellDlg::OnRemovalFinished),
     OnMessage(WM_REMOVAL_PROGRESS, &CTidewellDlg::OnRemovalProgress),
+    OnCommand(1035, BN_CLICKED, &CTidewellDlg::OnFindSerialNumber),
 };
 
 // Locked while a worker runs, in this order.
@@ -134,9 +135,11 @@ BOOL CTidewellDlg::OnInitDialog() {
   UpdatePhantomStatus();
 
   imageProgress.SetPos(0);
+  BuildDriveList(driveList);
   speedProgress.SetPos(0);
   readWriteRadio.SetCheck(static_cast<int>(BST_CHECKED));
   fileTestRadio.SetCheck(static_cast<int>(BST_UNCHECKED));
+  RefillDriveSelectors();
   return 1;  // the focus goes to the first tab stop, Exit
 }
 
