@@ -256,6 +256,14 @@ DWORD GetLogicalDriveStringsA(DWORD size, char* buffer) {
 UINT GetDriveTypeA(const char* root) { return ::GetDriveTypeA(root); }
 UINT GetDriveTypeW(const WCHAR* root) { return ::GetDriveTypeW(Win(root)); }
 
+// ---- Memory for unbuffered transfers ----
+void* VirtualAlloc(void* address, std::size_t size, DWORD allocationType, DWORD protect) {
+  return ::VirtualAlloc(address, size, allocationType, protect);
+}
+BOOL VirtualFree(void* address, std::size_t size, DWORD freeType) {
+  return ::VirtualFree(address, size, freeType);
+}
+
 // ---- High-resolution counter ----
 BOOL QueryPerformanceCounter(LONGLONG* count) {
   return ::QueryPerformanceCounter(reinterpret_cast<::LARGE_INTEGER*>(count));
