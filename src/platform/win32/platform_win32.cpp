@@ -82,11 +82,6 @@ static_assert(offsetof(plat::DISK_GEOMETRY, BytesPerSector) ==
               offsetof(::DISK_GEOMETRY, BytesPerSector));
 static_assert(sizeof(::LARGE_INTEGER) == sizeof(plat::LONGLONG));
 static_assert(sizeof(::ULARGE_INTEGER) == sizeof(plat::ULONGLONG));
-static_assert(plat::IOCTL_STORAGE_CHECK_VERIFY == IOCTL_STORAGE_CHECK_VERIFY);
-static_assert(plat::IOCTL_STORAGE_GET_DEVICE_NUMBER == IOCTL_STORAGE_GET_DEVICE_NUMBER);
-static_assert(plat::IOCTL_DISK_GET_DRIVE_GEOMETRY == IOCTL_DISK_GET_DRIVE_GEOMETRY);
-static_assert(plat::FILE_FLAG_WRITE_THROUGH == FILE_FLAG_WRITE_THROUGH);
-static_assert(plat::FILE_FLAG_NO_BUFFERING == FILE_FLAG_NO_BUFFERING);
 
 ::HWND Win(plat::HWND window) { return reinterpret_cast<::HWND>(window); }
 ::HKEY Win(plat::HKEY key) { return reinterpret_cast<::HKEY>(key); }
