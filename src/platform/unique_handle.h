@@ -53,7 +53,7 @@ struct KernelHandleTraits {
   static void Close(Type h) { CloseHandle(h); }
 };
 
-// Files and devices: CreateFile answers INVALID_HANDLE_VALUE, not null.
+// Files, volumes, interfaces and hubs from CreateFileA/W.
 struct FileHandleTraits {
   using Type = HANDLE;
   static Type Invalid() { return INVALID_HANDLE_VALUE; }
@@ -63,6 +63,6 @@ struct FileHandleTraits {
 using UniqueDevInfo = UniqueHandle<DevInfoTraits>;
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
-using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
+using UniqueFile = UniqueHandle<FileHandleTraits>;
 
 }  // namespace plat

@@ -83,7 +83,7 @@ struct Pass {
   bool Write(LONGLONG& ticks, DWORD& error) const {
     LONGLONG start = 0, end = 0;
     if (job.fileTest) QueryPerformanceCounter(&start);
-    UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
                                       OPEN_ALWAYS, FILE_FLAG_WRITE_THROUGH | FILE_FLAG_NO_BUFFERING,
                                       nullptr));
     if (!file) return Fail(ERROR_WRITE_FAULT, error);
@@ -104,7 +104,7 @@ struct Pass {
   bool Read(int k, LONGLONG& ticks, DWORD& error) const {
     LONGLONG start = 0, end = 0;
     if (job.fileTest) QueryPerformanceCounter(&start);
-    UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_NO_BUFFERING, nullptr));
     if (!file) return Fail(ERROR_READ_FAULT, error);

@@ -34,6 +34,7 @@ constexpr Entry kMessageMap[] = {
     OnMessage(WM_SPEED_PROGRESS, &CTidewellDlg::OnSpeedProgress),
     OnMessage(WM_SPEED_READ_RATE, &CTidewellDlg::OnReadRate),
     OnMessage(WM_SPEED_WRITE_RATE, &CTidewellDlg::OnWriteRate),
+    OnCommand(1035, BN_CLICKED, &CTidewellDlg::OnFindSerialNumber),
 };
 
 // Locked while a worker runs, in this order.
@@ -144,6 +145,7 @@ BOOL CTidewellDlg::OnInitDialog() {
   UpdatePhantomStatus();
 
   imageProgress.SetPos(0);
+  BuildDriveList(driveList);
   speedJob.writeRate = 0;
   speedJob.readRate = 0;
   speedJob.errorCode = 0;
@@ -152,6 +154,7 @@ BOOL CTidewellDlg::OnInitDialog() {
   speedProgress.SetPos(0);
   readWriteRadio.SetCheck(static_cast<int>(BST_CHECKED));
   fileTestRadio.SetCheck(static_cast<int>(BST_UNCHECKED));
+  RefillDriveSelectors();
   return 1;  // the focus goes to the first tab stop, Exit
 }
 

@@ -6,6 +6,7 @@
 #include "framework/framework.h"
 #include "phantom/census.h"
 #include "speedtest/speed_test.h"
+#include "storage/drive_list.h"
 #include "ui/duration_combo.h"
 #include "ui/messages.h"
 
@@ -49,6 +50,16 @@ class CTidewellDlg : public fw::CDialogEx {
   void DisableJobControls();
   void EnableJobControls();
 
+  // Drive lists and the serial number (handlers_drives.cpp).
+  fw::LRESULT WindowProc(fw::UINT message, fw::WPARAM w, fw::LPARAM l) override;
+  void RefillDriveSelectors();
+  void OnVolumeArrival(const plat::DEV_BROADCAST_VOLUME& volume);
+  void OnVolumeRemoval(const plat::DEV_BROADCAST_VOLUME& volume);
+  void AddDriveLetter(char letter);
+  void RemoveDriveLetter(char letter);
+  void OnFindSerialNumber();
+  const DriveList& Drives() const { return driveList; }
+
   const RemovalJob& Removal() const { return removalJob; }
   const fw::CWinThread* RemovalThread() const { return removalThread; }
   const SpeedJob& Speed() const { return speedJob; }
@@ -74,6 +85,7 @@ class CTidewellDlg : public fw::CDialogEx {
   RemovalJob removalJob;
   SpeedJob speedJob;
   std::int32_t removalIdle = 1;
+  DriveList driveList;
   fw::CWinThread* removalThread = nullptr;
   fw::CWinThread* speedThread = nullptr;
   fw::HICON appIcon = nullptr;
