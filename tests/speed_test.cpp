@@ -418,6 +418,67 @@ TEST_F(SpeedTest, ScaleByTheDevicesUsbRelease) {
   }
 }
 
+TEST_F(SpeedTest, TheWarningComesFirstThenTheScaleThenTheTest) {
+  const wchar_t* usb2Poor = L"Poor\n0-5 MB/s";
+  const wchar_t* otherPoor = L"Poor\n0-15 MB/s";
+  const struct {
+    const char* name;
+    bool onHub;
+    plat::ULONG protocols;
+    WORD bcdUsb;
+    bool warns;
+    const wchar_t* poor;
+  } cases[] = {
+      {"USB 3 stick in a USB 2 port", true, 3, 0x0210, true, usb2Poor},
+      {"USB 3 stick in a USB 3 port", true, 7, 0x0210, false, usb2Poor},
+      {"USB 2 stick in a USB 2 port", true, 3, 0x0200, false, usb2Poor},
+      {"USB 3 stick at USB 3 speed", true, 7, 0x0300, false, otherPoor},
+      {"no hub behind the drive", false, 0, 0, false, otherPoor},
+      // The query fails after the device's release is known: as no answer.
+      {"USB 3 stick whose serial request stalls", true, 7, 0x0210, false, otherPoor},
+  };
+  const std::string host = dir.string();
+  for (const auto& c : cases) {
+    sim::ScopedWorld w;
+    w->MapDriveFolder('E', std::u16string(host.begin(), host.end()));
+    if (c.onHub) {
+      sim::World::UsbDrive drive;
+      drive.letters = "E";
+      drive.deviceNumber = 2;
+      drive.device.supportedProtocols = c.protocols;
+      drive.device.bcdUsb = c.bcdUsb;
+      if (std::string(c.name).find("stalls") == std::string::npos) drive.serial = u"4C530001";
+      w->AddUsbDrive(w->AddHub(u"\\\\?\\usb#root_hub#1#{f18a0e88-c30c-11d0-8815-00a0c906bed8}"),
+                     drive);
+    } else {
+      w->AddVolume('E', sim::World::Volume{});
+    }
+    w->FailCall("GetDiskFreeSpaceW", ERROR_NOT_READY);  // the worker ends at once
+    hl::ResetScripts();
+    CTidewellDlg d;
+    hl::Open(d);
+    ASSERT_EQ(hl::Items(d, 1028), std::vector<std::wstring>{L"E"}) << c.name;
+    hl::Click(d, 1030);
+    ASSERT_TRUE(hl::PumpUntilHandled(d, WM_SPEED_FINISHED)) << c.name;
+    const hl::Log& log = hl::EventLog(d);
+    auto at = [&](const std::wstring& entry) {
+      return std::find(log.begin(), log.end(), entry) - log.begin();
+    };
+    const auto warning = at(L"box Warning: USB3 device is in a USB2 port!");
+    const auto scale = at(L"1037 text " + std::wstring(c.poor));
+    const auto started = at(L"1030 disable");
+    const auto end = static_cast<std::ptrdiff_t>(log.size());
+    EXPECT_EQ(warning != end, c.warns) << c.name;
+    if (c.warns) {
+      EXPECT_LT(warning, scale) << c.name;
+    }
+    EXPECT_LT(scale, started) << c.name;
+    EXPECT_LT(started, end) << c.name;
+    EXPECT_EQ(hl::MessageBoxesShown().size(), c.warns ? 2u : 1u) << c.name;  // and the error
+    hl::Close(d);
+  }
+}
+
 TEST_F(SpeedTest, RemoveKeepsItsStateDuringATest) {
   for (bool enabledBefore : {true, false}) {
     Gate gate;

@@ -29,10 +29,12 @@ void CTidewellDlg::OnStartSpeedTest() {
     return;
   }
   const std::int32_t fileTest = fileTestRadio.GetCheck() == static_cast<int>(BST_CHECKED) ? 1 : 0;
-  // A failed query leaves both at 0: no warning, and the scale for other devices.
+  // A failed query counts as no answer: no warning, and the scale for other
+  // devices. It may fail after writing the release (a stalled serial-number
+  // request), which with the protocols still 0 would warn for a USB 3 port.
   plat::ULONG supportedProtocols = 0;
   plat::WORD bcdUsb = 0;
-  QueryUsbConnectionSpeed(letter, supportedProtocols, bcdUsb);
+  if (!QueryUsbConnectionSpeed(letter, supportedProtocols, bcdUsb)) bcdUsb = 0;
   if (IsUsb3DeviceInUsb2Port(supportedProtocols, bcdUsb))
     AfxMessageBox(L"Warning: USB3 device is in a USB2 port!");
   ShowRatingScale(bcdUsb);
