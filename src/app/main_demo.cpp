@@ -12,6 +12,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   world.SetFileVersion(TIDEWELL_VERSION_MAJOR, TIDEWELL_VERSION_MINOR, TIDEWELL_VERSION_PATCH,
                        TIDEWELL_VERSION_TWEAK);
   BuildDemoWorld(world);
+  AddDemoDriveFolders(world);
   world.SetRealTime(true);
   world.SetRemovalDelayMs(25);  // about what the class installer takes on a real machine
   theApp.InitInstance();
