@@ -2,9 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 namespace {
 
@@ -118,36 +116,3 @@ void BuildDemoWorld(sim::World& world) {
   }
   AddDemoDrives(world);
 }
-
-namespace {
-
-// Each stick's root is a folder under the user's temporary folder, so a
-// speed test moves real bytes; the drive's rates, typical of its kind, hold
-// the transfers back. MB/s for writing, then reading.
-struct DemoStick {
-  char letter;
-  double write, read;
-};
-constexpr DemoStick kSticks[] = {
-    {'E', 70, 140},                // USB 3 stick at USB 3 speed
-    {'F', 18, 34}, {'G', 18, 34},  // USB 2 stick, two partitions
-    {'H', 20, 36},                 // USB 2 sticks on USB 3 ports
-    {'J', 20, 36},
-    {'I', 28, 38},  // USB 3 stick held to the USB 2 bus
-};
-
-}  // namespace
-
-void AddDemoDriveFolders(sim::World& world) {
-  std::error_code error;
-  const std::filesystem::path base = std::filesystem::temp_directory_path(error) / "TidewellDemo";
-  if (error) return;  // the sticks then hold no files, and a test says so
-  for (const DemoStick& stick : kSticks) {
-    const std::filesystem::path folder = base / std::string(1, stick.letter);
-    std::filesystem::create_directories(folder, error);
-    const auto name = folder.u16string();
-    world.MapDriveFolder(stick.letter, std::u16string(name.begin(), name.end()));
-    world.SetDriveRates(stick.letter, stick.write * 1048576, stick.read * 1048576);
-  }
-}
-

@@ -5,7 +5,3 @@
 #include "platform/sim/sim.h"
 
 void BuildDemoWorld(sim::World& world);
-
-// The demo's sticks as folders under the user's temporary folder, created
-// here, with the rates of their kind.
-void AddDemoDriveFolders(sim::World& world);
