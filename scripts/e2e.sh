@@ -341,4 +341,24 @@ selected=$(num 1001)
 checks "h, close box" drv remove-run --sysclose-at $((${selected:-0} - 40))
 ends "h, close box"
 
+# ---- the speed test, on the demo's sticks ----
+# Each stick's root is a folder of the prefix's temporary folder, its rates
+# those of its kind; a test takes a few seconds.
+
+# i. A test on each stick: both rates, the legend of its generation, a full
+# bar. The USB 3 stick in a USB 2 port warns first; J's port query fails (its
+# serial-number request stalls), which counts as no answer.
+started i "$demo"
+checks "i, E: USB 3 stick" drv speed-run --drive E --shot "$(winpath "$work/speed.bmp")"
+check "i: screenshot-speed.png written" to_png "$work/speed.bmp" screenshot-speed.png
+checks "i, F: USB 2 stick" drv speed-run --drive F --usb2
+checks "i, H: USB 2 stick on a USB 3 port" drv speed-run --drive H --usb2
+checks "i, I: USB 3 stick in a USB 2 port" drv speed-run --drive I --warning --usb2
+checks "i, J: port query fails" drv speed-run --drive J
+checks "i, E: File test" drv speed-run --drive E --file
+check "i: frame saved after the tests" drv shot "$(winpath "$work/speed-result.bmp")"
+check "i: screenshot-speed-result.png written" to_png "$work/speed-result.bmp" screenshot-speed-result.png
+check "i: Exit clicked" drv click 1
+ends i
+
 summary
