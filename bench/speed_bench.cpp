@@ -38,10 +38,10 @@ std::string Run(const std::string& command) {
 }
 
 // MiB/s of fio's job in direction `rw` ("write" or "read").
-double Fio(const fs::path& file, const char* rw) {
+double Fio(const fs::path& file, const char* rw, const std::string& extra = {}) {
   std::string json = Run("fio --name=peer --filename=" + file.string() + " --rw=" + rw +
                          " --bs=8M --size=80M --direct=1 --ioengine=sync --numjobs=1"
-                         " --output-format=json");
+                         " --output-format=json" + extra);
   std::size_t at = json.find(std::string("\"") + rw + "\" : {");
   at = at == std::string::npos ? at : json.find("\"bw_bytes\" : ", at);
   if (at == std::string::npos) {
@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
   }
 
   const fs::path peerFile = folder / "peer.bin";
-  std::vector<double> rwW, rwR, fileW, fileR, fioW, fioR, ddW, ddR;
+  std::vector<double> rwW, rwR, fileW, fileR, fioW, fioR, ddW, ddR, dsyncW;
   for (int round = 0; round < kRounds; ++round) {
     Rates rw = Tidewell(folder, false);
     Rates file = Tidewell(folder, true);
@@ -125,6 +125,9 @@ int main(int argc, char** argv) {
     fs::remove(peerFile);
     fioW.push_back(Fio(peerFile, "write"));
     fioR.push_back(Fio(peerFile, "read"));
+    fs::remove(peerFile);
+    // Beside it, appends that wait for the device as write-through does.
+    dsyncW.push_back(Fio(peerFile, "write", " --fallocate=none --sync=dsync"));
     fs::remove(peerFile);
     ddW.push_back(Dd("dd if=/dev/zero of=" + peerFile.string() + " bs=8M count=10 oflag=direct"));
     ddR.push_back(Dd("dd if=" + peerFile.string() + " of=/dev/null bs=8M iflag=direct"));
@@ -138,6 +141,7 @@ int main(int argc, char** argv) {
   std::printf("%-24s %10.2f %10.2f\n", "File test", Median(fileW), Median(fileR));
   std::printf("%-24s %10.2f %10.2f\n", "fio direct=1 sync", fw, fr);
   std::printf("%-24s %10.2f %10.2f\n", "dd oflag/iflag=direct", Median(ddW), Median(ddR));
+  std::printf("%-24s %10.2f %10s\n", "fio appends, dsync", Median(dsyncW), "");
   std::printf("Read/Write test / fio:   %10.3f %10.3f   (target 0.90 to 1.10)\n", w / fw, r / fr);
   const bool met = w / fw >= 0.9 && w / fw <= 1.1 && r / fr >= 0.9 && r / fr <= 1.1;
   std::printf("target %s\n", met ? "met" : "missed");
