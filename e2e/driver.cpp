@@ -1315,6 +1315,148 @@ int VolumeBroadcast(const std::wstring& event, const std::wstring& letters) {
   return 0;
 }
 
+// ---- The speed test ----
+
+constexpr int kSpeedSelector = 1028, kReadWrite = 1026, kFileTest = 1027, kSpeedBar = 1029;
+constexpr int kSpeedStart = 1030, kWriteRate = 1031, kReadRate = 1032;
+
+// "%.2f MB/s" with a rate above zero.
+bool IsRateText(const std::wstring& t) {
+  double rate = 0;
+  wchar_t unit[8] = {};
+  int chars = 0;
+  if (std::swscanf(t.c_str(), L"%lf %7ls%n", &rate, unit, &chars) != 2) return false;
+  wchar_t again[64] = {};
+  std::swprintf(again, 64, L"%.2f MB/s", rate);
+  return rate > 0 && t == again && static_cast<size_t>(chars) == t.size();
+}
+
+struct SpeedPlan {
+  wchar_t drive = 0;
+  bool fileTest = false;
+  bool warning = false;  // the USB 3 in USB 2 port warning comes first
+  bool usb2Scale = false;
+  std::wstring shot;     // a BMP of the frame during the run
+  DWORD limitMs = 60000;
+};
+
+int SpeedRun(const SpeedPlan& plan) {
+  HWND main = MainOrFail();
+  if (!main) return 1;
+  HWND selector = ControlOrFail(main, kSpeedSelector), start = ControlOrFail(main, kSpeedStart);
+  HWND bar = ControlOrFail(main, kSpeedBar);
+  if (!selector || !start || !bar) return 1;
+  Checks c(L"speed-run");
+
+  LRESULT n = Ask(selector, CB_GETCOUNT).value_or(CB_ERR);
+  int index = -1;
+  for (int i = 0; i < n && index < 0; ++i)
+    if (ComboItem(selector, i).value_or(L"").substr(0, 1) == std::wstring(1, plan.drive)) index = i;
+  if (index < 0) return Fail(L"1028 has no drive " + std::wstring(1, plan.drive));
+  Ask(selector, CB_SETCURSEL, static_cast<WPARAM>(index));
+  Ask(GetDlgItem(main, kReadWrite), BM_SETCHECK, plan.fileTest ? BST_UNCHECKED : BST_CHECKED);
+  Ask(GetDlgItem(main, kFileTest), BM_SETCHECK, plan.fileTest ? BST_CHECKED : BST_UNCHECKED);
+  const std::wstring legendBefore = TextOf(GetDlgItem(main, 1037));
+
+  if (!IsWindowEnabled(start)) return Fail(L"1030 is disabled");
+  if (!PostMessageW(start, BM_CLICK, 0, 0)) return Fail(L"PostMessage failed");
+  const DWORD t0 = GetTickCount();
+  if (plan.warning) {
+    HWND box = nullptr;
+    Poll(5000, [&] { return (box = FindMessageBox()) != nullptr; });
+    std::wstring text;
+    for (HWND w = box ? GetWindow(box, GW_CHILD) : nullptr; w; w = GetWindow(w, GW_HWNDNEXT))
+      if (!_wcsicmp(ClassOf(w).c_str(), WC_STATICW) && !TextOf(w).empty()) text = TextOf(w);
+    c.Expect(text == L"Warning: USB3 device is in a USB2 port!",
+             L"the warning \"Warning: USB3 device is in a USB2 port!\" comes first",
+             box ? L"the box reads " + Quote(text) : L"no message box");
+    const std::wstring legend = TextOf(GetDlgItem(main, 1037));
+    c.Expect(legend == legendBefore, L"the scale is not yet written while the warning shows",
+             L"1037 reads " + Quote(legend));
+    c.Expect(IsWindowEnabled(start) || !box, L"the test has not started while the warning shows",
+             L"1030 is disabled");
+    if (box) PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  }
+
+  // Running: the bar moves and the rates come in, until Start is back.
+  bool running = Poll(5000, [&] { return !IsWindowEnabled(start); });
+  c.Expect(running, L"the test starts: 1030 disabled");
+  std::vector<int> positions;
+  bool shotTaken = false;
+  while (running && !IsWindowEnabled(start) && GetTickCount() - t0 < plan.limitMs) {
+    int pos = static_cast<int>(Ask(bar, PBM_GETPOS).value_or(-1));
+    if (positions.empty() || positions.back() != pos) positions.push_back(pos);
+    if (!plan.shot.empty() && !shotTaken && pos >= 54 && pos < 100) {
+      std::wstring why;
+      shotTaken = true;
+      c.Expect(SaveFrame(main, plan.shot, &why), L"frame saved during the read phase", why);
+    }
+    Sleep(50);
+  }
+  const DWORD tookMs = GetTickCount() - t0;
+  c.Expect(IsWindowEnabled(start), L"the test ends within " + std::to_wstring(plan.limitMs) + L" ms",
+           L"still running after " + std::to_wstring(tookMs) + L" ms");
+  Out(L"took " + std::to_wstring(tookMs) + L" ms");
+  bool rising = positions.size() >= 3;
+  for (size_t i = 1; i < positions.size(); ++i) rising = rising && positions[i] > positions[i - 1];
+  std::wstring seen;
+  for (int p : positions) seen += (seen.empty() ? L"" : L" ") + std::to_wstring(p);
+  c.Expect(rising, L"the bar climbs during the run", seen);
+
+  const std::wstring write = TextOf(GetDlgItem(main, kWriteRate));
+  const std::wstring read = TextOf(GetDlgItem(main, kReadRate));
+  c.Expect(IsRateText(write), L"1031 shows the write rate as \"%.2f MB/s\"", Quote(write));
+  c.Expect(IsRateText(read), L"1032 shows the read rate as \"%.2f MB/s\"", Quote(read));
+  Out(L"write " + write + L", read " + read);
+  const int pos = static_cast<int>(Ask(bar, PBM_GETPOS).value_or(-1));
+  const LRESULT state = Ask(bar, PBM_GETSTATE).value_or(0);
+  c.Expect(pos == 100 && state == PBST_NORMAL, L"1029 full, in its normal state",
+           L"at " + std::to_wstring(pos) + L", state " + std::to_wstring(state));
+  const wchar_t* usb2[4] = {L"Poor\n0-5 MB/s", L"Good\n6-14 MB/s", L"Better\n15-20 MB/s",
+                            L"Best\n21+ MB/s"};
+  const wchar_t* other[4] = {L"Poor\n0-15 MB/s", L"Good\n16-20 MB/s", L"Better\n21-40 MB/s",
+                             L"Best\n41+ MB/s"};
+  std::vector<std::wstring> wrong;
+  for (int i = 0; i < 4; ++i) {
+    const std::wstring t = TextOf(GetDlgItem(main, 1037 + i));
+    if (t != (plan.usb2Scale ? usb2 : other)[i])
+      wrong.push_back(std::to_wstring(1037 + i) + L" reads " + Quote(t));
+  }
+  c.ExpectNone(wrong, plan.usb2Scale ? L"the USB 2 scale" : L"the scale for other devices");
+  HWND box = FindMessageBox();
+  c.Expect(!box, L"no message box at the end", box ? Quote(TextOf(box)) : L"");
+  return c.failed() ? 1 : 0;
+}
+
+// speed-run --drive L [--file] [--warning] [--usb2] [--shot FILE] [--limit MS]
+int SpeedRun(int argc, wchar_t** argv) {
+  SpeedPlan plan;
+  for (int i = 2; i < argc; ++i) {
+    const std::wstring opt = argv[i];
+    const wchar_t* v = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (opt == L"--drive" && v && v[0]) {
+      plan.drive = v[0];
+      ++i;
+    } else if (opt == L"--file") {
+      plan.fileTest = true;
+    } else if (opt == L"--warning") {
+      plan.warning = true;
+    } else if (opt == L"--usb2") {
+      plan.usb2Scale = true;
+    } else if (opt == L"--shot" && v) {
+      plan.shot = v;
+      ++i;
+    } else if (opt == L"--limit" && v) {
+      plan.limitMs = Millis(v);
+      ++i;
+    } else {
+      return Usage();
+    }
+  }
+  if (!plan.drive) return Usage();
+  return SpeedRun(plan);
+}
+
 int Usage() {
   Err(L"usage: tw_driver COMMAND [ARGS]\n"
       L"  wait CAPTION MS          a visible top-level window CAPTION appears\n"
@@ -1343,7 +1485,9 @@ int Usage() {
       L"                           closes the window once 1001 counts N or less\n"
       L"  expect-drives SPEC       1016, 1028 and 1033 hold \"ITEM=DATA ...\", first selected\n"
       L"  select ID INDEX          selects an item of a combo box and sends CBN_SELCHANGE\n"
-      L"  volume arrive|remove|post LETTERS   sends (or tries to post) a volume broadcast");
+      L"  volume arrive|remove|post LETTERS   sends (or tries to post) a volume broadcast\n"
+      L"  speed-run --drive L [--file] [--warning] [--usb2] [--shot FILE] [--limit MS]\n"
+      L"                           starts a speed test on drive L and checks it to its end");
   return 2;
 }
 
@@ -1393,5 +1537,6 @@ int wmain(int argc, wchar_t** argv) {
       (std::wstring(argv[2]) == L"arrive" || std::wstring(argv[2]) == L"remove" ||
        std::wstring(argv[2]) == L"post"))
     return VolumeBroadcast(argv[2], argv[3]);
+  if (cmd == L"speed-run") return SpeedRun(argc, argv);
   return Usage();
 }

@@ -403,4 +403,24 @@ check "j: the message box closes" drv no-msgbox 3000
 check "j: Exit clicked" drv click 1
 ends j
 
+# ---- the speed test, on the demo's sticks ----
+# Each stick's root is a folder of the prefix's temporary folder, its rates
+# those of its kind; a test takes a few seconds.
+
+# k. A test on each stick: both rates, the legend of its generation, a full
+# bar. The USB 3 stick in a USB 2 port warns first; J's port query fails (its
+# serial-number request stalls), which counts as no answer.
+started k "$demo"
+checks "k, E: USB 3 stick" drv speed-run --drive E --shot "$(winpath "$work/speed.bmp")"
+check "k: screenshot-speed.png written" to_png "$work/speed.bmp" screenshot-speed.png
+checks "k, F: USB 2 stick" drv speed-run --drive F --usb2
+checks "k, H: USB 2 stick on a USB 3 port" drv speed-run --drive H --usb2
+checks "k, I: USB 3 stick in a USB 2 port" drv speed-run --drive I --warning --usb2
+checks "k, J: port query fails" drv speed-run --drive J
+checks "k, E: File test" drv speed-run --drive E --file
+check "k: frame saved after the tests" drv shot "$(winpath "$work/speed-result.bmp")"
+check "k: screenshot-speed-result.png written" to_png "$work/speed-result.bmp" screenshot-speed-result.png
+check "k: Exit clicked" drv click 1
+ends k
+
 summary

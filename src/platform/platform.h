@@ -288,6 +288,16 @@ DWORD GetLogicalDriveStringsA(DWORD size, char* buffer);
 UINT GetDriveTypeA(const char* root);
 UINT GetDriveTypeW(const WCHAR* root);
 
+// ---- Memory for unbuffered transfers ----
+// Page-aligned and zeroed, as unbuffered I/O needs its buffers aligned to the
+// sector size.
+constexpr DWORD MEM_COMMIT = 0x1000;
+constexpr DWORD MEM_RESERVE = 0x2000;
+constexpr DWORD MEM_RELEASE = 0x8000;
+constexpr DWORD PAGE_READWRITE = 0x04;
+void* VirtualAlloc(void* address, std::size_t size, DWORD allocationType, DWORD protect);
+BOOL VirtualFree(void* address, std::size_t size, DWORD freeType);
+
 // ---- Device interfaces, the device tree and USB hubs ----
 //
 // The walk from a drive letter to the hub port of its USB device, and the

@@ -29,6 +29,11 @@ constexpr Entry kMessageMap[] = {
     OnCommandWithId(1013, BN_CLICKED, &CTidewellDlg::ApplyCategoryCheck),
     OnMessage(WM_REMOVAL_FINISHED, &CTidewellDlg::OnRemovalFinished),
     OnMessage(WM_REMOVAL_PROGRESS, &CTidewellDlg::OnRemovalProgress),
+    OnCommand(1030, BN_CLICKED, &CTidewellDlg::OnStartSpeedTest),
+    OnMessage(WM_SPEED_FINISHED, &CTidewellDlg::OnSpeedFinished),
+    OnMessage(WM_SPEED_PROGRESS, &CTidewellDlg::OnSpeedProgress),
+    OnMessage(WM_SPEED_READ_RATE, &CTidewellDlg::OnReadRate),
+    OnMessage(WM_SPEED_WRITE_RATE, &CTidewellDlg::OnWriteRate),
     OnCommand(1035, BN_CLICKED, &CTidewellDlg::OnFindSerialNumber),
 };
 
@@ -68,6 +73,11 @@ CTidewellDlg::~CTidewellDlg() {
     RequestAbort(removalJob);
     plat::WaitForSingleObject(removalThread->Handle(), plat::INFINITE);
     delete removalThread;
+  }
+  if (speedThread) {
+    speedJob.stopRequested = true;
+    plat::WaitForSingleObject(speedThread->Handle(), plat::INFINITE);
+    delete speedThread;
   }
 }
 
@@ -136,6 +146,11 @@ BOOL CTidewellDlg::OnInitDialog() {
 
   imageProgress.SetPos(0);
   BuildDriveList(driveList);
+  speedJob.writeRate = 0;
+  speedJob.readRate = 0;
+  speedJob.errorCode = 0;
+  speedJob.notifyWindow = nullptr;
+  speedJob.blockSize = kSpeedBlockSize;
   speedProgress.SetPos(0);
   readWriteRadio.SetCheck(static_cast<int>(BST_CHECKED));
   fileTestRadio.SetCheck(static_cast<int>(BST_UNCHECKED));
@@ -232,6 +247,7 @@ void CTidewellDlg::OnCancel() {
   }
   closeRequested = true;
   if (removalIdle == 0) RequestAbort(removalJob);
+  speedJob.stopRequested = true;  // read only while a test runs
 }
 
 void CTidewellDlg::EndIfCloseRequested() {

@@ -5,6 +5,7 @@
 
 #include "framework/framework.h"
 #include "phantom/census.h"
+#include "speedtest/speed_test.h"
 #include "storage/drive_list.h"
 #include "ui/duration_combo.h"
 #include "ui/messages.h"
@@ -31,6 +32,15 @@ class CTidewellDlg : public fw::CDialogEx {
   fw::LRESULT OnRemovalProgress(fw::WPARAM remaining, fw::LPARAM);
   fw::LRESULT OnRemovalFinished(fw::WPARAM, fw::LPARAM);
 
+  // The speed test (handlers_speed.cpp).
+  void OnStartSpeedTest();
+  int ShowRatingScale(plat::WORD bcdUsb);
+  void StartSpeedTest(char letter, std::int32_t fileTest);
+  fw::LRESULT OnReadRate(fw::WPARAM text, fw::LPARAM);
+  fw::LRESULT OnWriteRate(fw::WPARAM text, fw::LPARAM);
+  fw::LRESULT OnSpeedProgress(fw::WPARAM percent, fw::LPARAM);
+  fw::LRESULT OnSpeedFinished(fw::WPARAM error, fw::LPARAM);
+
   // Escape, the close box and the system menu's Close. While a worker runs,
   // the dialog asks it to stop and ends once its end has been handled.
   void OnCancel() override;
@@ -52,6 +62,7 @@ class CTidewellDlg : public fw::CDialogEx {
 
   const RemovalJob& Removal() const { return removalJob; }
   const fw::CWinThread* RemovalThread() const { return removalThread; }
+  const SpeedJob& Speed() const { return speedJob; }
 
  protected:
   void DoDataExchange(fw::CDataExchange* dx) override;
@@ -72,9 +83,11 @@ class CTidewellDlg : public fw::CDialogEx {
   void EndIfCloseRequested();
 
   RemovalJob removalJob;
+  SpeedJob speedJob;
   std::int32_t removalIdle = 1;
   DriveList driveList;
   fw::CWinThread* removalThread = nullptr;
+  fw::CWinThread* speedThread = nullptr;
   fw::HICON appIcon = nullptr;
   int runningWorkers = 0;
   bool closeRequested = false;

@@ -537,6 +537,12 @@ int MessageBox(HWND, const std::wstring& text, const std::wstring& caption, UINT
     headless::g_scripts.answers.pop_front();
   }
   headless::g_scripts.boxes.push_back({text, caption, type, answer});
+  // Into the open dialogs' logs too, so a test sees where in its work a box came.
+  {
+    std::lock_guard<std::mutex> lock(headless::g_liveMutex);
+    for (headless::Window* w : headless::g_live)
+      if (!w->parent) w->log.push_back(L"box " + text);
+  }
   return answer;
 }
 

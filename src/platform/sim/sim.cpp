@@ -345,12 +345,16 @@ struct ErrorTextEntry {
 };
 constexpr ErrorTextEntry kErrorTexts[] = {
     {0, u"The operation completed successfully.\r\n"},
+    {1, u"Incorrect function.\r\n"},
     {2, u"The system cannot find the file specified.\r\n"},
     {5, u"Access is denied.\r\n"},
     {6, u"The handle is invalid.\r\n"},
     {8, u"Not enough memory resources are available to process this command.\r\n"},
+    {19, u"The media is write protected.\r\n"},
     {21, u"The device is not ready.\r\n"},
     {25, u"Seek error.\r\n"},
+    {29, u"The system cannot write to the specified device.\r\n"},
+    {30, u"The system cannot read from the specified device.\r\n"},
     {87, u"The parameter is incorrect.\r\n"},
     {112, u"There is not enough space on the disk.\r\n"},
     {1455, u"The paging file is too small for this operation to complete.\r\n"},
@@ -467,6 +471,7 @@ BOOL CloseHandle(HANDLE handle) {
     sim::t_lastError = ERROR_INVALID_HANDLE;
     return 0;
   }
+  w.LogLocked("CloseHandle");
   if (h->kind == sim::Handle::Mutex && --h->mutex->handles == 0 && !h->mutex->name.empty())
     w.mutexes.erase(h->mutex->name);
   w.handles.erase(h);

@@ -139,6 +139,18 @@ class World {
   // else a real monotonic count at the frequency.
   void SetCounter(std::function<plat::LONGLONG()> counter, plat::LONGLONG frequency = 10000000);
 
+  // Host-file transfers on this drive take at least their size over these
+  // rates (bytes per second) when the clock is real (the demo); 0 leaves a
+  // direction as fast as the host.
+  void SetDriveRates(char letter, double writeBytesPerSecond, double readBytesPerSecond);
+
+  // ---- The order of calls ----
+  // From this call on, every platform call by name, on every thread, in the
+  // order made (file, counter, memory and handle calls among them).
+  void StartCallLog();
+  std::vector<std::string> CallLog() const;
+  // Memory blocks from VirtualAlloc not yet freed.
+  int LiveAllocations() const;
   // ---- Volumes, device nodes, interfaces and USB hubs ----
 
   // A drive letter's volume: what GetLogicalDriveStringsA lists, what

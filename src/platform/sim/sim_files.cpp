@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <new>
+#include <optional>
+#include <thread>
 
 #include "platform/sim/sim_impl.h"
 
@@ -59,6 +62,28 @@ void World::SetCounter(std::function<LONGLONG()> counter, LONGLONG frequency) {
   std::lock_guard<std::mutex> lock(impl_->mu);
   impl_->counter = std::move(counter);
   impl_->counterFrequency = frequency;
+}
+
+void World::SetDriveRates(char letter, double writeBytesPerSecond, double readBytesPerSecond) {
+  std::lock_guard<std::mutex> lock(impl_->mu);
+  impl_->driveRates[UpperLetter(static_cast<char16_t>(letter))] = {writeBytesPerSecond,
+                                                                    readBytesPerSecond};
+}
+
+void World::StartCallLog() {
+  std::lock_guard<std::mutex> lock(impl_->mu);
+  impl_->logCalls = true;
+  impl_->callLog.clear();
+}
+
+std::vector<std::string> World::CallLog() const {
+  std::lock_guard<std::mutex> lock(impl_->mu);
+  return impl_->callLog;
+}
+
+int World::LiveAllocations() const {
+  std::lock_guard<std::mutex> lock(impl_->mu);
+  return static_cast<int>(impl_->allocations.size());
 }
 
 // ---- Objects: what a device that does not support a request answers ----
@@ -238,6 +263,33 @@ bool SpaceOf(const WCHAR* root, HostSpace& space) {
   return true;
 }
 
+// A drive given rates (the demo's sticks) holds each transfer of its files
+// until the drive would have finished it; only a real clock waits.
+class Pace {
+ public:
+  Pace(const IoHandleState& state, bool write, DWORD size) {
+    const std::u16string& p = state.request.path;
+    char letter = p.size() >= 2 && p[1] == u':' ? UpperLetter(p[0]) : 0;
+    auto& w = W();
+    std::lock_guard<std::mutex> lock(w.mu);
+    auto it = w.driveRates.find(letter);
+    if (!letter || !w.realTime || it == w.driveRates.end()) return;
+    double rate = write ? it->second.first : it->second.second;
+    if (rate > 0)
+      until_ = std::chrono::steady_clock::now() +
+               std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                   std::chrono::duration<double>(size / rate));
+  }
+  ~Pace() {
+    if (until_) std::this_thread::sleep_until(*until_);
+  }
+  Pace(const Pace&) = delete;
+  Pace& operator=(const Pace&) = delete;
+
+ private:
+  std::optional<std::chrono::steady_clock::time_point> until_;
+};
+
 }  // namespace
 }  // namespace sim
 
@@ -280,6 +332,7 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read, void*) {
   DWORD error = 0;
   DWORD size = toRead;
   DWORD got = 0;
+  sim::Pace pace(*state, false, toRead);
   if (!sim::ApplyFault(state->object->path, false, state->position, size, error) ||
       !state->object->ReadAt(state->position, buffer, size, &got, error)) {
     SetLastError(error);
@@ -298,6 +351,7 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written, v
   DWORD error = 0;
   DWORD size = toWrite;
   DWORD put = 0;
+  sim::Pace pace(*state, true, toWrite);
   if (!sim::ApplyFault(state->object->path, true, state->position, size, error) ||
       !state->object->WriteAt(state->position, buffer, size, &put, error)) {
     SetLastError(error);
@@ -476,6 +530,7 @@ BOOL QueryPerformanceCounter(LONGLONG* count) {
     std::lock_guard<std::mutex> lock(w.mu);
     counter = w.counter;
     frequency = w.counterFrequency;
+    w.LogLocked("QueryPerformanceCounter");
   }
   if (counter) {
     *count = counter();
@@ -491,7 +546,41 @@ BOOL QueryPerformanceCounter(LONGLONG* count) {
 BOOL QueryPerformanceFrequency(LONGLONG* frequency) {
   auto& w = sim::W();
   std::lock_guard<std::mutex> lock(w.mu);
+  w.LogLocked("QueryPerformanceFrequency");
   *frequency = w.counterFrequency;
+  return 1;
+}
+
+// Page-aligned and zeroed, as the platform gives them.
+void* VirtualAlloc(void* address, std::size_t size, DWORD allocationType, DWORD) {
+  if (sim::Fails("VirtualAlloc")) return nullptr;
+  if (address || size == 0 || (allocationType & MEM_COMMIT) == 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  void* block = ::operator new(size, std::align_val_t{4096}, std::nothrow);
+  if (!block) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  std::memset(block, 0, size);
+  auto& w = sim::W();
+  std::lock_guard<std::mutex> lock(w.mu);
+  w.allocations.insert(block);
+  return block;
+}
+
+BOOL VirtualFree(void* address, std::size_t size, DWORD freeType) {
+  if (sim::Fails("VirtualFree")) return 0;
+  {
+    auto& w = sim::W();
+    std::lock_guard<std::mutex> lock(w.mu);
+    if (size != 0 || freeType != MEM_RELEASE || !w.allocations.erase(address)) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return 0;
+    }
+  }
+  ::operator delete(address, std::align_val_t{4096});
   return 1;
 }
 

@@ -121,10 +121,20 @@ struct World::Impl {
   bool realTime = false;
   std::chrono::steady_clock::time_point realStart;
 
+  // Drive rates, the call log and the memory blocks (sim_files.cpp).
+  std::map<char, std::pair<double, double>> driveRates;  // write, read bytes per second
+  bool logCalls = false;
+  std::vector<std::string> callLog;
+  std::unordered_set<void*> allocations;
+  void LogLocked(const char* call) {
+    if (logCalls) callLog.emplace_back(call);
+  }
+
   // Counts the call and takes a pending failure for it, if one is due.
   bool Fails(const std::string& call, DWORD& error) {
     std::lock_guard<std::mutex> lock(mu);
     ++calls[call];
+    if (logCalls) callLog.push_back(call);
     for (auto it = failures.begin(); it != failures.end(); ++it) {
       if (it->call != call) continue;
       if (it->skip > 0) {

@@ -331,6 +331,14 @@ DWORD GetLogicalDriveStringsA(DWORD size, char* buffer) {
 UINT GetDriveTypeA(const char* root) { return ::GetDriveTypeA(root); }
 UINT GetDriveTypeW(const WCHAR* root) { return ::GetDriveTypeW(Win(root)); }
 
+// ---- Memory for unbuffered transfers ----
+void* VirtualAlloc(void* address, std::size_t size, DWORD allocationType, DWORD protect) {
+  return ::VirtualAlloc(address, size, allocationType, protect);
+}
+BOOL VirtualFree(void* address, std::size_t size, DWORD freeType) {
+  return ::VirtualFree(address, size, freeType);
+}
+
 // ---- Device interfaces, the device tree and USB hubs ----
 BOOL SetupDiEnumDeviceInterfaces(HDEVINFO set, SP_DEVINFO_DATA* device, const GUID* interfaceClass,
                                  DWORD memberIndex, SP_DEVICE_INTERFACE_DATA* data) {
