@@ -6,6 +6,7 @@
 #include "phantom/selection.h"
 #include "res/resources.h"
 #include "update/own_version.h"
+#include "update/updater_thread.h"
 
 using namespace fw;
 
@@ -29,6 +30,10 @@ constexpr Entry kMessageMap[] = {
     OnCommandWithId(1013, BN_CLICKED, &CTidewellDlg::ApplyCategoryCheck),
     OnMessage(WM_REMOVAL_FINISHED, &CTidewellDlg::OnRemovalFinished),
     OnMessage(WM_REMOVAL_PROGRESS, &CTidewellDlg::OnRemovalProgress),
+    OnCommand(1004, BN_CLICKED, &CTidewellDlg::OnAboutClicked),
+    OnNotify(1019, NM_CLICK, &CTidewellDlg::OnImageHelpClicked),
+    OnNotify(1041, NM_CLICK, &CTidewellDlg::OnSpeedHelpClicked),
+    OnMessage(WM_UPDATE_AVAILABLE, &CTidewellDlg::OnUpdateAvailable),
 };
 
 // Locked while a worker runs, in this order.
@@ -61,6 +66,8 @@ CTidewellDlg::CTidewellDlg() : CDialogEx(res::IDD_TIDEWELL_DIALOG) {
 }
 
 CTidewellDlg::~CTidewellDlg() {
+  // The check may still wait on the network: it is not waited for.
+  if (updaterThread) updaterThread->QuitAndRelease();
   // The dialog only ends once its workers are done; should it go anyway, the
   // job records must outlive the worker that still reads them.
   if (removalThread) {
@@ -137,6 +144,9 @@ BOOL CTidewellDlg::OnInitDialog() {
   speedProgress.SetPos(0);
   readWriteRadio.SetCheck(static_cast<int>(BST_CHECKED));
   fileTestRadio.SetCheck(static_cast<int>(BST_UNCHECKED));
+
+  updaterThread = nullptr;
+  StartUpdateCheck();
   return 1;  // the focus goes to the first tab stop, Exit
 }
 
@@ -150,9 +160,10 @@ void CTidewellDlg::TakeCensus() {
 }
 
 LRESULT CTidewellDlg::OnSysCommand(WPARAM command, LPARAM) {
-  // The About box joins the menu item when it is built; until then the item
-  // does nothing.
-  if ((command & 0xFFF0) != IDM_ABOUTBOX) LetPlatformHandle();
+  if ((command & 0xFFF0) == IDM_ABOUTBOX)
+    OnAboutClicked();
+  else
+    LetPlatformHandle();
   return 0;
 }
 

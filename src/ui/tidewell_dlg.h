@@ -10,6 +10,8 @@
 
 constexpr fw::UINT IDM_ABOUTBOX = 0x0010;
 
+class CUpdaterThread;
+
 class CTidewellDlg : public fw::CDialogEx {
  public:
   CTidewellDlg();
@@ -39,6 +41,16 @@ class CTidewellDlg : public fw::CDialogEx {
   void DisableJobControls();
   void EnableJobControls();
 
+  // About, help and the update check (handlers_about.cpp).
+  void OnAboutClicked();
+  void OnImageHelpClicked(fw::NMHDR* header, fw::LRESULT* result);
+  void OnSpeedHelpClicked(fw::NMHDR* header, fw::LRESULT* result);
+  fw::LRESULT OnUpdateAvailable(fw::WPARAM, fw::LPARAM);
+  // Starts the update-check thread and asks it to check once; 0 when the
+  // dialog already has one (or it cannot be created).
+  int StartUpdateCheck();
+  const CUpdaterThread* UpdaterThread() const { return updaterThread; }
+
   const RemovalJob& Removal() const { return removalJob; }
   const fw::CWinThread* RemovalThread() const { return removalThread; }
 
@@ -63,6 +75,8 @@ class CTidewellDlg : public fw::CDialogEx {
   RemovalJob removalJob;
   std::int32_t removalIdle = 1;
   fw::CWinThread* removalThread = nullptr;
+  CUpdaterThread* updaterThread = nullptr;
+  bool updateNoticeShown = false;
   fw::HICON appIcon = nullptr;
   int runningWorkers = 0;
   bool closeRequested = false;

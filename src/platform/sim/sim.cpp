@@ -299,6 +299,8 @@ std::int64_t World::NowMs() const {
 
 void World::SetUtcOffsetMinutes(int minutes) { utcOffsetMinutes_ = minutes; }
 
+bool World::TakeFailure(const std::string& call, DWORD& error) { return impl_->Fails(call, error); }
+
 void World::SetFileVersion(int major, int minor, int build, int revision) {
   version_[0] = major;
   version_[1] = minor;
