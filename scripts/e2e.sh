@@ -341,4 +341,67 @@ selected=$(num 1001)
 checks "h, close box" drv remove-run --sysclose-at $((${selected:-0} - 40))
 ends "h, close box"
 
+# ---- About, the help dialogs and the update notice ----
+
+# dialog_png CAPTION NAME: the dialog's frame as NAME in the screenshot folder.
+dialog_png() {
+  drv dialog-shot "$1" "$(winpath "$work/dialog.bmp")" && to_png "$work/dialog.bmp" "$2"
+}
+
+# i. About, from the button and from the system menu: the program's name and
+# the file version.
+started i
+for how in "click 1004" "syscommand 16"; do
+  check "i: About opened ($how)" drv $how
+  check "i: \"About Tidewell\" shows \"Tidewell\" and \"Version ${version:-?}\"" \
+    drv expect-dialog 100 5000 "1023=Version ${version:-?}"
+  [[ $how = "click 1004" ]] && check "i: screenshot-about.png written" dialog_png "About Tidewell" screenshot-about.png
+  check "i: OK pressed" drv dialog-button "About Tidewell" 1
+  check "i: the About box closes" drv no-dialog "About Tidewell" 1000
+done
+
+# Each help dialog from its link, with its texts exactly; the main window
+# stays as it was.
+drv main-state >"$work/main-before" 2>>"$log"
+for pair in "1019 107 Short Image Help" "1041 109 Disk Speed Help"; do
+  read -r link tmpl help <<<"$pair"
+  check "i: link $link clicked" drv link "$link"
+  check "i: \"$help\" with its texts" drv expect-dialog "$tmpl" 5000
+  check "i: OK pressed in \"$help\"" drv dialog-button "$help" 1
+  check "i: \"$help\" closes" drv no-dialog "$help" 1000
+  drv main-state >"$work/main-after" 2>>"$log"
+  check "i: the main window as before \"$help\"" diff "$work/main-before" "$work/main-after"
+done
+check "i: Exit clicked" drv click 1
+ends i
+
+# j. The update notice, from Tidewell.exe built against the loopback HTTPS
+# server that scripts/test.sh runs (its test CA trusted in this prefix).
+if [[ -n ${TIDEWELL_LOOPBACK_EXE:-} && -f ${TIDEWELL_LOOPBACK_EXE:-} && -d ${TIDEWELL_TLS_WWW:-} ]]; then
+  list=$TIDEWELL_TLS_WWW/downloads/version.htm
+  # listed VERSION: the version list names VERSION for Tidewell.
+  listed() { printf '<html><body>\r\nOTHERTOOL:9.9.9.9\r\nTIDEWELL:%s\r\n</body></html>\r\n' "$1" >"$list"; }
+
+  listed 9.0.0.0
+  started "j, newer" "$TIDEWELL_LOOPBACK_EXE"
+  check "j, newer: \"Update Notification\" with its two texts" drv expect-dialog 108 15000
+  check "j, newer: screenshot-update.png written" dialog_png "Update Notification" screenshot-update.png
+  check "j, newer: Cancel pressed" drv dialog-button "Update Notification" 2
+  check "j, newer: the notice closes" drv no-dialog "Update Notification" 1000
+  check "j, newer: the notice is not shown again" drv no-dialog "Update Notification" 3000
+  check "j, newer: Exit clicked" drv click 1
+  ends "j, newer"
+
+  for v in "${version:-1.0.0.0}" 0.9.9.9 "${version%.*}.9"; do
+    listed "$v"
+    started "j, $v listed" "$TIDEWELL_LOOPBACK_EXE"
+    check "j, $v listed: no notice" drv no-dialog "Update Notification" 5000
+    check "j, $v listed: no message box" drv no-msgbox 100
+    check "j, $v listed: Exit clicked" drv click 1
+    ends "j, $v listed"
+  done
+else
+  note "skip j: no loopback build or server (scripts/test.sh provides both)"
+fi
+
 summary

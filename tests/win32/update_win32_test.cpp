@@ -5,8 +5,6 @@
 // The test CA is added to this Wine prefix's local-machine Root store, the
 // only place that trusts it.
 #include <gtest/gtest.h>
-#include <wincrypt.h>
-#include <windows.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -15,6 +13,11 @@
 #include <vector>
 
 #include "update/version_check.h"
+
+// After the program's headers, and <windows.h> before the rest of the SDK.
+#include <windows.h>
+// (kept apart so that the order stays)
+#include <wincrypt.h>
 
 namespace {
 
