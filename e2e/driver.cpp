@@ -1344,8 +1344,9 @@ int MainState() {
     HWND w = GetDlgItem(main, c.id);
     if (!w) return Fail(L"no control " + std::to_wstring(c.id));
     std::optional<LRESULT> check = Ask(w, BM_GETCHECK);
-    Out(std::to_wstring(c.id) + L" " + Quote(TextOf(w)) + (IsWindowEnabled(w) ? L" enabled" : L" disabled") +
-        L" check " + std::to_wstring(check ? *check : -1));
+    Out(std::to_wstring(c.id) + L" " + Quote(TextOf(w)) +
+        (IsWindowEnabled(w) ? L" enabled" : L" disabled") + L" check " +
+        std::to_wstring(check ? *check : -1));
   }
   return 0;
 }
@@ -1425,7 +1426,8 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"expect-dialog" && argc >= 4 && ParseInt(argv[2], &id))
     return ExpectDialog(id, Millis(argv[3]), argc - 4, argv + 4);
   if (cmd == L"no-dialog" && argc == 4) return NoDialog(argv[2], Millis(argv[3]));
-  if (cmd == L"dialog-button" && argc == 4 && ParseInt(argv[3], &id)) return DialogButton(argv[2], id);
+  if (cmd == L"dialog-button" && argc == 4 && ParseInt(argv[3], &id))
+    return DialogButton(argv[2], id);
   if (cmd == L"dialog-shot" && argc == 4) return DialogShot(argv[2], argv[3]);
   if (cmd == L"main-state" && argc == 2) return MainState();
   return Usage();

@@ -400,8 +400,25 @@ if [[ -n ${TIDEWELL_LOOPBACK_EXE:-} && -f ${TIDEWELL_LOOPBACK_EXE:-} && -d ${TID
     check "j, $v listed: Exit clicked" drv click 1
     ends "j, $v listed"
   done
+
+  # k. Closing while the check waits on a server that has gone silent: the
+  # window goes and the process ends at once.
+  listed 9.0.0.0
+  stall=$TIDEWELL_TLS_WWW/downloads/stall
+  rm -f "$stall.held"
+  touch "$stall"
+  started "k, silent server" "$TIDEWELL_LOOPBACK_EXE"
+  held() {
+    for _ in $(seq 100); do [[ -f $stall.held ]] && return 0; sleep 0.1; done
+    echo "no request reached the server within 10 s"
+    return 1
+  }
+  check "k, silent server: the check waits on the server" held
+  check "k, silent server: Exit clicked" drv click 1
+  ends "k, silent server"
+  rm -f "$stall" "$stall.held"
 else
-  note "skip j: no loopback build or server (scripts/test.sh provides both)"
+  note "skip j, k: no loopback build or server (scripts/test.sh provides both)"
 fi
 
 summary

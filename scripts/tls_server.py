@@ -8,7 +8,9 @@ port. Writes DIR/ready (the two ports) once both listen. Loopback only;
 stops by itself after --lifetime seconds.
 
 Usage: tls_server.py DIR [--port N] [--lifetime SECONDS]
-Files: DIR/tls/trusted-ca.der is the CA to trust; DIR/www is served.
+Files: DIR/tls/trusted-ca.der is the CA to trust; DIR/www is served. While
+DIR/www/downloads/stall exists, every answer waits 60 s first (a network
+that has gone silent), and stall.held says that a request is held.
 """
 import argparse
 import http.server
@@ -17,6 +19,7 @@ import ssl
 import subprocess
 import sys
 import threading
+import time
 
 
 def openssl(*args, cwd):
@@ -47,18 +50,35 @@ def make_server_cert(tls, ca):
             "-extfile", ext, "-out", f"{ca}-server.pem", cwd=tls)
 
 
+STALL_SECONDS = 60
+
+
 class Quiet(http.server.SimpleHTTPRequestHandler):
     def log_message(self, *args):
         pass
+
+    def do_GET(self):
+        stall = os.path.join(self.directory, "downloads", "stall")
+        if os.path.exists(stall):
+            open(stall + ".held", "w").close()  # the test may act now
+            time.sleep(STALL_SECONDS)
+        super().do_GET()
 
     def end_headers(self):
         self.send_header("Cache-Control", "no-store")
         super().end_headers()
 
 
+class Server(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+
+    def handle_error(self, request, client_address):
+        pass  # a client that went away, a handshake refused: the test's business
+
+
 def serve(directory, port, cert, key):
     handler = lambda *a, **k: Quiet(*a, directory=directory, **k)
-    httpd = http.server.ThreadingHTTPServer(("127.0.0.1", port), handler)
+    httpd = Server(("127.0.0.1", port), handler)
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(cert, key)
     httpd.socket = context.wrap_socket(httpd.socket, server_side=True)

@@ -122,7 +122,8 @@ DWORD CWinThread::StartMessageThread(void* self) {
     UINT m = 0;
     WPARAM w = 0;
     LPARAM l = 0;
-    while (backend::GetThreadMessage(thread->queue_, m, w, l)) thread->OnThreadMessageTable(m, w, l);
+    while (backend::GetThreadMessage(thread->queue_, m, w, l))
+      thread->OnThreadMessageTable(m, w, l);
   }
   code = thread->ExitInstance();
   backend::DestroyThreadQueue(thread->queue_);

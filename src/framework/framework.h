@@ -438,8 +438,8 @@ struct ThreadMessageEntry {
 
 // Runs the first row of `table` for `message`; false when none matches.
 template <class T>
-bool DispatchThreadMessageTable(T& self, std::span<const ThreadMessageEntry<T>> table,
-                                UINT message, WPARAM w, LPARAM l) {
+bool DispatchThreadMessageTable(T& self, std::span<const ThreadMessageEntry<T>> table, UINT message,
+                                WPARAM w, LPARAM l) {
   for (const ThreadMessageEntry<T>& e : table) {
     if (e.message != message) continue;
     (self.*e.handler)(w, l);
@@ -510,9 +510,8 @@ class CWinThread {
 // A thread of class T (derived from CWinThread) with its own message loop;
 // null when it cannot be created, the reason in GetLastError.
 template <class T>
-T* AfxBeginThread(int /*priority: normal only*/ = THREAD_PRIORITY_NORMAL,
-                  std::size_t stackSize = 0, DWORD flags = 0,
-                  const void* /*security*/ = nullptr) {
+T* AfxBeginThread(int /*priority: normal only*/ = THREAD_PRIORITY_NORMAL, std::size_t stackSize = 0,
+                  DWORD flags = 0, const void* /*security*/ = nullptr) {
   auto* thread = new T;
   if (!thread->CreateMessageThread(flags, stackSize)) {
     DWORD error = plat::GetLastError();

@@ -101,7 +101,6 @@ const Log& EventLog(const CDialog& dialog);
 // Icons drawn while painting: {x, y}.
 std::vector<std::pair<int, int>> IconsDrawn(const CDialog& dialog);
 
-
 // ---- Fonts ----
 
 struct FontSpec {

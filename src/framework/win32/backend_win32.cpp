@@ -185,9 +185,9 @@ HFONT CreateFont(int height, int width, int escapement, int orientation, int wei
                  std::uint8_t italic, std::uint8_t underline, std::uint8_t strikeOut,
                  std::uint8_t charSet, std::uint8_t outPrecision, std::uint8_t clipPrecision,
                  std::uint8_t quality, std::uint8_t pitchAndFamily, const std::wstring& face) {
-  return reinterpret_cast<HFONT>(::CreateFontW(height, width, escapement, orientation, weight, italic,
-                                               underline, strikeOut, charSet, outPrecision,
-                                               clipPrecision, quality, pitchAndFamily, face.c_str()));
+  return reinterpret_cast<HFONT>(
+      ::CreateFontW(height, width, escapement, orientation, weight, italic, underline, strikeOut,
+                    charSet, outPrecision, clipPrecision, quality, pitchAndFamily, face.c_str()));
 }
 
 bool DeleteObject(HFONT font) { return ::DeleteObject(reinterpret_cast<::HFONT>(font)) != FALSE; }

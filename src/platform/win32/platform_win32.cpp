@@ -204,8 +204,8 @@ BOOL HttpQueryInfoW(HINTERNET request, DWORD infoLevel, void* buffer, DWORD* len
 }
 HINSTANCE ShellExecuteW(HWND owner, const WCHAR* operation, const WCHAR* file,
                         const WCHAR* parameters, const WCHAR* directory, int showCommand) {
-  return reinterpret_cast<HINSTANCE>(
-      ::ShellExecuteW(Win(owner), Win(operation), Win(file), Win(parameters), Win(directory), showCommand));
+  return reinterpret_cast<HINSTANCE>(::ShellExecuteW(Win(owner), Win(operation), Win(file),
+                                                     Win(parameters), Win(directory), showCommand));
 }
 
 }  // namespace plat
