@@ -24,7 +24,6 @@ class DialogTest : public SimTest {
   void TearDown() override {
     if (dlg) {
       hl::Close(*dlg);
-      dlg.reset();  // lets the update-check thread end
       world->WaitForThreads();
     }
   }

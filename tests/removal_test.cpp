@@ -136,8 +136,7 @@ TEST_F(RemovalTest, AnAbortAfterTheLastAbortTestStillReadsAborted) {
   AddPhantoms(2);
   CTidewellDlg& d = Open();
   hl::Click(d, 1002);
-  // The worker has posted its end and returned.
-  ASSERT_EQ(WaitForSingleObject(d.RemovalThread()->Handle(), 10000), WAIT_OBJECT_0);
+  world->WaitForThreads();  // the worker has posted its end and returned
   hl::Click(d, 1002);
   ASSERT_TRUE(Finish());
   EXPECT_EQ(Text(1006), L"Aborted!");
@@ -262,7 +261,8 @@ TEST_F(RemovalTest, EachRunKeepsItsThreadObjectPastTheThreadsEnd) {
   const fw::CWinThread* first = d.RemovalThread();
   ASSERT_NE(first, nullptr);
   EXPECT_FALSE(first->m_bAutoDelete);
-  EXPECT_EQ(WaitForSingleObject(first->Handle(), 10000), WAIT_OBJECT_0);
+  world->WaitForThreads();
+  EXPECT_EQ(WaitForSingleObject(first->Handle(), 0), WAIT_OBJECT_0);
 }
 
 // ---- The run itself, without the dialog ----

@@ -314,6 +314,14 @@ TEST_F(UpdateNoticeTest, ClosingWhileTheCheckWaitsOnTheNetworkNeitherHangsNorCra
   EXPECT_EQ(world->OpenInternetHandles(), 0);
 }
 
+TEST_F(UpdateNoticeTest, WaitingForThreadsWaitsForTheCheckButNotForTheIdleLoop) {
+  CTidewellDlg& d = Open();  // no answer set: no network
+  world->WaitForThreads();
+  EXPECT_EQ(world->UrlOpens().size(), 1u);
+  EXPECT_EQ(world->OpenInternetHandles(), 0);
+  EXPECT_EQ(hl::Pump(d), 0);  // silent
+}
+
 TEST_F(UpdateNoticeTest, AThreadStillHeldAtItsStartEndsWhenReleased) {
   auto* idle = fw::AfxBeginThread<CUpdaterThread>(fw::THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
   ASSERT_NE(idle, nullptr);

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <unordered_set>
 
+#include "platform/sim/sim.h"
 #include "res/resources.h"
 
 namespace fw {
@@ -429,6 +430,7 @@ std::vector<std::unique_ptr<FontSpec>> g_fonts;
 
 // Thread queues by number; a queue lives until its thread destroys it.
 struct ThreadQueueState {
+  std::thread::id owner;
   std::mutex mu;
   std::condition_variable ready;
   std::deque<Posted> queue;
@@ -612,7 +614,9 @@ bool DeleteObject(HFONT font) {
 ThreadQueue CreateThreadQueue() {
   std::lock_guard<std::mutex> lock(headless::g_threadQueuesMutex);
   ThreadQueue q = headless::g_nextThreadQueue++;
-  headless::g_threadQueues[q] = std::make_shared<headless::ThreadQueueState>();
+  auto state = std::make_shared<headless::ThreadQueueState>();
+  state->owner = std::this_thread::get_id();
+  headless::g_threadQueues[q] = state;
   return q;
 }
 
@@ -623,6 +627,7 @@ BOOL PostThreadMessage(ThreadQueue queue, UINT message, WPARAM w, LPARAM l) {
     std::lock_guard<std::mutex> lock(state->mu);
     state->queue.push_back({message, w, l});
   }
+  sim::SetThreadParked(state->owner, false);  // it has work: tests wait for it again
   state->ready.notify_all();
   return 1;
 }
@@ -631,7 +636,10 @@ bool GetThreadMessage(ThreadQueue queue, UINT& message, WPARAM& w, LPARAM& l) {
   auto state = headless::FindThreadQueue(queue);
   if (!state) return false;
   std::unique_lock<std::mutex> lock(state->mu);
-  state->ready.wait(lock, [&] { return !state->queue.empty(); });
+  while (state->queue.empty()) {
+    sim::SetThreadParked(state->owner, true);
+    state->ready.wait(lock);
+  }
   headless::Posted p = state->queue.front();
   state->queue.pop_front();
   message = p.message;

@@ -112,6 +112,7 @@ struct SimThread {
   bool cancelled = false;
   bool done = false;
   bool handleOpen = true;
+  bool parked = false;  // idle in its message loop
   std::thread thread;
 };
 
@@ -301,6 +302,15 @@ void World::SetUtcOffsetMinutes(int minutes) { utcOffsetMinutes_ = minutes; }
 
 bool World::TakeFailure(const std::string& call, DWORD& error) { return impl_->Fails(call, error); }
 
+void SetThreadParked(std::thread::id thread, bool parked) {
+  if (!g_world) return;
+  World::Impl& w = g_world->impl();
+  std::lock_guard<std::mutex> lock(w.mu);
+  for (auto& t : w.threads)
+    if (t->thread.get_id() == thread) t->parked = parked;
+  w.cv.notify_all();
+}
+
 void World::SetFileVersion(int major, int minor, int build, int revision) {
   version_[0] = major;
   version_[1] = minor;
@@ -337,7 +347,16 @@ void World::WaitForThreads() {
     for (auto& t : impl_->threads)
       if (!t->resumed) t->cancelled = true;  // never resumed: it never runs
     impl_->cv.notify_all();
-    threads = impl_->threads;
+    // A thread idle in its message loop is not waited for (it would wait for
+    // ever); one that has work is.
+    const auto self = std::this_thread::get_id();
+    impl_->cv.wait(lock, [&] {
+      for (auto& t : impl_->threads)
+        if (!t->done && !t->parked && t->thread.get_id() != self) return false;
+      return true;
+    });
+    for (auto& t : impl_->threads)
+      if (t->done) threads.push_back(t);
   }
   for (auto& t : threads)
     if (t->thread.joinable() && t->thread.get_id() != std::this_thread::get_id()) t->thread.join();

@@ -188,6 +188,11 @@ class World {
 World* Install(World* world);
 World& Current();
 
+// A thread of the installed world that waits in its own message loop with
+// nothing to do is parked: WaitForThreads does not wait for it until a
+// message is posted to it. The headless backend's thread queues say so.
+void SetThreadParked(std::thread::id thread, bool parked);
+
 // Installs a fresh world for the lifetime of the object, then puts back the
 // one it replaced; the threads it started have ended by then.
 class ScopedWorld {
