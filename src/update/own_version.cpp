@@ -41,7 +41,7 @@ bool GetOwnVersionNumbers(std::uint32_t& major, std::uint32_t& minor, std::uint3
 bool GetOwnVersionText(std::wstring& text) {
   std::uint32_t v[4];
   if (!GetOwnVersionNumbers(v[0], v[1], v[2], v[3])) return false;
-  text = std::to_wstring(v[0]) + L"." + std::to_wstring(v[1]) + L"." + std::to_wstring(v[2]) +
-         L"." + std::to_wstring(v[3]);
+  text = std::to_wstring(v[0]) + L"." + std::to_wstring(v[1]) + L"." + std::to_wstring(v[2]) + L"." +
+         std::to_wstring(v[3]);
   return true;
 }
