@@ -10,6 +10,7 @@
 #include <commctrl.h>
 #include <dbt.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -1457,6 +1458,121 @@ int SpeedRun(int argc, wchar_t** argv) {
   return SpeedRun(plan);
 }
 
+// ---- the About box, the help dialogs and the update notice ----
+
+// A visible dialog of the program's process captioned `caption`, other than
+// the main window.
+HWND FindDialog(const std::wstring& caption) {
+  HWND main = FindMain();
+  DWORD pid = 0;
+  if (main) GetWindowThreadProcessId(main, &pid);
+  for (HWND w : TopLevel()) {
+    if (w == main || !IsDialog(w) || !IsWindowVisible(w)) continue;
+    DWORD p = 0;
+    GetWindowThreadProcessId(w, &p);
+    if ((!main || p == pid) && TextOf(w) == caption) return w;
+  }
+  return nullptr;
+}
+
+const res::DialogTemplate* TemplateOrFail(int templateId) {
+  const res::DialogTemplate* t = res::FindDialogTemplate(templateId);
+  if (!t) Err(L"no template " + std::to_wstring(templateId) + L" in res/");
+  return t;
+}
+
+// Template TEMPLATE's dialog appears within MS with every text of its
+// template, exactly; "ID=TEXT" arguments give the texts the program puts in
+// place of the template's.
+int ExpectDialog(int templateId, DWORD ms, int argc, wchar_t** argv) {
+  const res::DialogTemplate* t = TemplateOrFail(templateId);
+  if (!t) return 2;
+  HWND dlg = nullptr;
+  if (!Poll(ms, [&] { return (dlg = FindDialog(t->caption)) != nullptr; }))
+    return Fail(L"no dialog " + Quote(t->caption) + L" within " + std::to_wstring(ms) + L" ms");
+  Ask(dlg, WM_NULL);
+  std::vector<std::pair<int, std::wstring>> replaced;
+  for (int i = 0; i < argc; ++i) {
+    std::wstring a = argv[i];
+    std::size_t eq = a.find(L'=');
+    int id = 0;
+    if (eq == std::wstring::npos || !ParseInt(a.substr(0, eq).c_str(), &id))
+      return Fail(L"bad ID=TEXT " + Quote(a));
+    replaced.emplace_back(id, a.substr(eq + 1));
+  }
+  std::vector<std::wstring> children;
+  for (HWND w = GetWindow(dlg, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
+    children.push_back(TextOf(w));
+  std::wstring why;
+  int checked = 0;
+  for (const res::ControlTemplate& c : t->controls) {
+    if (c.kind == res::Kind::Icon) continue;
+    std::wstring want = c.text;
+    for (auto& [id, text] : replaced)
+      if (id == c.id) want = text;
+    if (want.empty()) continue;
+    ++checked;
+    if (!IsNoId(c.id)) {
+      HWND w = GetDlgItem(dlg, c.id);
+      std::wstring got = w ? TextOf(w) : L"<missing>";
+      if (got != want)
+        why += (why.empty() ? L"" : L"; ") + std::to_wstring(c.id) + L" reads " + Quote(got) +
+               L", want " + Quote(want);
+    } else if (std::find(children.begin(), children.end(), want) == children.end()) {
+      why += (why.empty() ? L"" : L"; ") + std::wstring(L"no text ") + Quote(want);
+    }
+  }
+  if (!why.empty()) return Fail(Quote(t->caption) + L": " + why);
+  Out(L"dialog " + Quote(t->caption) + L": " + std::to_wstring(checked) + L" texts as expected");
+  return 0;
+}
+
+// No dialog captioned CAPTION appears during MS.
+int NoDialog(const std::wstring& caption, DWORD ms) {
+  HWND dlg = nullptr;
+  if (Poll(ms, [&] { return (dlg = FindDialog(caption)) != nullptr; }))
+    return Fail(L"dialog " + Quote(caption) + L" is shown");
+  Out(L"no dialog " + Quote(caption) + L" in " + std::to_wstring(ms) + L" ms");
+  return 0;
+}
+
+// Presses button ID of the dialog captioned CAPTION.
+int DialogButton(const std::wstring& caption, int id) {
+  HWND dlg = FindDialog(caption);
+  if (!dlg) return Fail(L"no dialog " + Quote(caption));
+  HWND button = GetDlgItem(dlg, id);
+  if (!button) return Fail(Quote(caption) + L" has no button " + std::to_wstring(id));
+  return PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button))
+             ? 0
+             : Fail(L"PostMessage failed");
+}
+
+int DialogShot(const std::wstring& caption, const std::wstring& path) {
+  HWND dlg = FindDialog(caption);
+  if (!dlg) return Fail(L"no dialog " + Quote(caption));
+  Ask(dlg, WM_NULL);
+  std::wstring why;
+  if (!SaveFrame(dlg, path, &why)) return Fail(why);
+  Out(L"frame -> " + path);
+  return 0;
+}
+
+// One line per control of the main window: what the user can see of it.
+int MainState() {
+  HWND main = MainOrFail();
+  if (!main) return 1;
+  for (const res::ControlTemplate& c : MainTemplate().controls) {
+    if (IsNoId(c.id)) continue;
+    HWND w = GetDlgItem(main, c.id);
+    if (!w) return Fail(L"no control " + std::to_wstring(c.id));
+    std::optional<LRESULT> check = Ask(w, BM_GETCHECK);
+    Out(std::to_wstring(c.id) + L" " + Quote(TextOf(w)) +
+        (IsWindowEnabled(w) ? L" enabled" : L" disabled") + L" check " +
+        std::to_wstring(check ? *check : -1));
+  }
+  return 0;
+}
+
 int Usage() {
   Err(L"usage: tw_driver COMMAND [ARGS]\n"
       L"  wait CAPTION MS          a visible top-level window CAPTION appears\n"
@@ -1487,7 +1603,12 @@ int Usage() {
       L"  select ID INDEX          selects an item of a combo box and sends CBN_SELCHANGE\n"
       L"  volume arrive|remove|post LETTERS   sends (or tries to post) a volume broadcast\n"
       L"  speed-run --drive L [--file] [--warning] [--usb2] [--shot FILE] [--limit MS]\n"
-      L"                           starts a speed test on drive L and checks it to its end");
+      L"                           starts a speed test on drive L and checks it to its end\n"
+      L"  expect-dialog TEMPLATE MS [ID=TEXT...]  the dialog of that template with its texts\n"
+      L"  no-dialog CAPTION MS     no dialog CAPTION of the program appears\n"
+      L"  dialog-button CAPTION ID presses button ID of the dialog CAPTION\n"
+      L"  dialog-shot CAPTION FILE saves that dialog's frame as BMP\n"
+      L"  main-state               prints each control of the main window");
   return 2;
 }
 
@@ -1538,5 +1659,12 @@ int wmain(int argc, wchar_t** argv) {
        std::wstring(argv[2]) == L"post"))
     return VolumeBroadcast(argv[2], argv[3]);
   if (cmd == L"speed-run") return SpeedRun(argc, argv);
+  if (cmd == L"expect-dialog" && argc >= 4 && ParseInt(argv[2], &id))
+    return ExpectDialog(id, Millis(argv[3]), argc - 4, argv + 4);
+  if (cmd == L"no-dialog" && argc == 4) return NoDialog(argv[2], Millis(argv[3]));
+  if (cmd == L"dialog-button" && argc == 4 && ParseInt(argv[3], &id))
+    return DialogButton(argv[2], id);
+  if (cmd == L"dialog-shot" && argc == 4) return DialogShot(argv[2], argv[3]);
+  if (cmd == L"main-state" && argc == 2) return MainState();
   return Usage();
 }

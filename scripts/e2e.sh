@@ -422,5 +422,84 @@ check "k: frame saved after the tests" drv shot "$(winpath "$work/speed-result.b
 check "k: screenshot-speed-result.png written" to_png "$work/speed-result.bmp" screenshot-speed-result.png
 check "k: Exit clicked" drv click 1
 ends k
+# ---- About, the help dialogs and the update notice ----
+
+# dialog_png CAPTION NAME: the dialog's frame as NAME in the screenshot folder.
+dialog_png() {
+  drv dialog-shot "$1" "$(winpath "$work/dialog.bmp")" && to_png "$work/dialog.bmp" "$2"
+}
+
+# l. About, from the button and from the system menu: the program's name and
+# the file version.
+started l
+for how in "click 1004" "syscommand 16"; do
+  check "l: About opened ($how)" drv $how
+  check "l: \"About Tidewell\" shows \"Tidewell\" and \"Version ${version:-?}\"" \
+    drv expect-dialog 100 5000 "1023=Version ${version:-?}"
+  [[ $how = "click 1004" ]] && check "l: screenshot-about.png written" dialog_png "About Tidewell" screenshot-about.png
+  check "l: OK pressed" drv dialog-button "About Tidewell" 1
+  check "l: the About box closes" drv no-dialog "About Tidewell" 1000
+done
+
+# Each help dialog from its link, with its texts exactly; the main window
+# stays as it was.
+drv main-state >"$work/main-before" 2>>"$log"
+for pair in "1019 107 Short Image Help" "1041 109 Disk Speed Help"; do
+  read -r link tmpl help <<<"$pair"
+  check "l: link $link clicked" drv link "$link"
+  check "l: \"$help\" with its texts" drv expect-dialog "$tmpl" 5000
+  check "l: OK pressed in \"$help\"" drv dialog-button "$help" 1
+  check "l: \"$help\" closes" drv no-dialog "$help" 1000
+  drv main-state >"$work/main-after" 2>>"$log"
+  check "l: the main window as before \"$help\"" diff "$work/main-before" "$work/main-after"
+done
+check "l: Exit clicked" drv click 1
+ends l
+
+# m. The update notice, from Tidewell.exe built against the loopback HTTPS
+# server that scripts/test.sh runs (its test CA trusted in this prefix).
+if [[ -n ${TIDEWELL_LOOPBACK_EXE:-} && -f ${TIDEWELL_LOOPBACK_EXE:-} && -d ${TIDEWELL_TLS_WWW:-} ]]; then
+  list=$TIDEWELL_TLS_WWW/downloads/version.htm
+  # listed VERSION: the version list names VERSION for Tidewell.
+  listed() { printf '<html><body>\r\nOTHERTOOL:9.9.9.9\r\nTIDEWELL:%s\r\n</body></html>\r\n' "$1" >"$list"; }
+
+  listed 9.0.0.0
+  started "m, newer" "$TIDEWELL_LOOPBACK_EXE"
+  check "m, newer: \"Update Notification\" with its two texts" drv expect-dialog 108 15000
+  check "m, newer: screenshot-update.png written" dialog_png "Update Notification" screenshot-update.png
+  check "m, newer: Cancel pressed" drv dialog-button "Update Notification" 2
+  check "m, newer: the notice closes" drv no-dialog "Update Notification" 1000
+  check "m, newer: the notice is not shown again" drv no-dialog "Update Notification" 3000
+  check "m, newer: Exit clicked" drv click 1
+  ends "m, newer"
+
+  for v in "${version:-1.0.0.0}" 0.9.9.9 "${version%.*}.9"; do
+    listed "$v"
+    started "m, $v listed" "$TIDEWELL_LOOPBACK_EXE"
+    check "m, $v listed: no notice" drv no-dialog "Update Notification" 5000
+    check "m, $v listed: no message box" drv no-msgbox 100
+    check "m, $v listed: Exit clicked" drv click 1
+    ends "m, $v listed"
+  done
+
+  # n. Closing while the check waits on a server that has gone silent: the
+  # window goes and the process ends at once.
+  listed 9.0.0.0
+  stall=$TIDEWELL_TLS_WWW/downloads/stall
+  rm -f "$stall.held"
+  touch "$stall"
+  started "n, silent server" "$TIDEWELL_LOOPBACK_EXE"
+  held() {
+    for _ in $(seq 100); do [[ -f $stall.held ]] && return 0; sleep 0.1; done
+    echo "no request reached the server within 10 s"
+    return 1
+  }
+  check "n, silent server: the check waits on the server" held
+  check "n, silent server: Exit clicked" drv click 1
+  ends "n, silent server"
+  rm -f "$stall" "$stall.held"
+else
+  note "skip m, n: no loopback build or server (scripts/test.sh provides both)"
+fi
 
 summary

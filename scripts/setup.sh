@@ -4,7 +4,8 @@
 set -euo pipefail
 pkgs=(cmake ninja-build g++ googletest libgtest-dev
       g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-      wine wine64 fonts-wine xvfb x11-apps imagemagick xauth)
+      wine wine64 fonts-wine xvfb x11-apps imagemagick xauth
+      clang python3 openssl)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -87,7 +87,65 @@ bool CWinThread::CreateThread(DWORD flags, std::size_t stackSize) {
   return handle_ != nullptr;
 }
 
-DWORD CWinThread::ResumeThread() { return plat::ResumeThread(handle_); }
+DWORD CWinThread::ResumeThread() {
+  if (!messageThread_) return plat::ResumeThread(handle_);
+  std::lock_guard<std::mutex> lock(gateMutex_);
+  DWORD previous = held_ ? 1 : 0;
+  held_ = false;
+  gate_.notify_all();
+  return previous;
+}
+
+bool CWinThread::CreateMessageThread(DWORD flags, std::size_t stackSize) {
+  messageThread_ = true;
+  held_ = (flags & plat::CREATE_SUSPENDED) != 0;
+  DWORD id = 0;
+  // It runs at once to make its queue; the caller's suspension is the gate.
+  handle_ = plat::CreateThread(nullptr, stackSize, &CWinThread::StartMessageThread, this, 0, &id);
+  if (!handle_) return false;
+  std::unique_lock<std::mutex> lock(gateMutex_);
+  gate_.wait(lock, [this] { return started_; });
+  return true;
+}
+
+DWORD CWinThread::StartMessageThread(void* self) {
+  auto* thread = static_cast<CWinThread*>(self);
+  thread->queue_ = backend::CreateThreadQueue();
+  {
+    std::unique_lock<std::mutex> lock(thread->gateMutex_);
+    thread->started_ = true;
+    thread->gate_.notify_all();
+    thread->gate_.wait(lock, [thread] { return !thread->held_; });
+  }
+  int code = 0;
+  if (thread->InitInstance()) {
+    UINT m = 0;
+    WPARAM w = 0;
+    LPARAM l = 0;
+    while (backend::GetThreadMessage(thread->queue_, m, w, l))
+      thread->OnThreadMessageTable(m, w, l);
+  }
+  code = thread->ExitInstance();
+  backend::DestroyThreadQueue(thread->queue_);
+  // The object is deleted by whichever of the thread and its owner is last.
+  if (thread->m_bAutoDelete || thread->life_.exchange(kEnded) == kReleased) delete thread;
+  return static_cast<DWORD>(code);
+}
+
+BOOL CWinThread::PostThreadMessage(UINT message, WPARAM w, LPARAM l) {
+  if (!queue_) return 0;
+  return backend::PostThreadMessage(queue_, message, w, l);
+}
+
+void CWinThread::QuitAndRelease() {
+  PostThreadMessage(WM_QUIT, 0, 0);
+  ResumeThread();  // a thread still held at its start ends through its loop
+  if (life_.exchange(kReleased) == kEnded) {
+    // It has finished with the object and is returning.
+    plat::WaitForSingleObject(handle_, plat::INFINITE);
+    delete this;
+  }
+}
 
 CWinThread* AfxBeginThread(AFX_THREADPROC proc, void* param, int /*priority: normal only*/,
                            std::size_t stackSize, DWORD flags, const void* /*security*/) {

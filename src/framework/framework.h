@@ -14,7 +14,10 @@
 #error "framework.h must be included before <windows.h>"
 #endif
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <span>
 #include <string>
 
@@ -33,10 +36,13 @@ using INT_PTR = std::intptr_t;
 using HICON = struct HICON__*;
 using HMENU = struct HMENU__*;
 using HDC = struct HDC__*;
+using HFONT = struct HFONT__*;
 
 // Window messages and notification codes, with the platform's values.
 constexpr UINT WM_PAINT = 0x000F;
 constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_QUIT = 0x0012;
+constexpr UINT WM_SETFONT = 0x0030;
 constexpr UINT WM_ICONERASEBKGND = 0x0027;
 constexpr UINT WM_QUERYDRAGICON = 0x0037;
 constexpr UINT WM_NOTIFY = 0x004E;
@@ -121,6 +127,25 @@ void DrawIcon(HDC dc, int x, int y, HICON icon);
 int MessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type);
 // Registers the common control classes (size field 8, class set 0xFF).
 void InitCommonControls();
+
+// A logical font; null when it cannot be made.
+HFONT CreateFont(int height, int width, int escapement, int orientation, int weight,
+                 std::uint8_t italic, std::uint8_t underline, std::uint8_t strikeOut,
+                 std::uint8_t charSet, std::uint8_t outPrecision, std::uint8_t clipPrecision,
+                 std::uint8_t quality, std::uint8_t pitchAndFamily, const std::wstring& face);
+bool DeleteObject(HFONT font);
+
+// The message queue of a thread (not of a window). Made by the thread
+// itself; 0 when it cannot be made.
+using ThreadQueue = std::uintptr_t;
+ThreadQueue CreateThreadQueue();
+// Thread-safe; false when the queue is gone.
+BOOL PostThreadMessage(ThreadQueue queue, UINT message, WPARAM wParam, LPARAM lParam);
+// Waits for the next message of the calling thread's own queue; false for
+// WM_QUIT.
+bool GetThreadMessage(ThreadQueue queue, UINT& message, WPARAM& wParam, LPARAM& lParam);
+// By the thread, when its loop has ended.
+void DestroyThreadQueue(ThreadQueue queue);
 }  // namespace backend
 
 class CDialog;
@@ -159,12 +184,48 @@ class CWnd {
   void Invalidate(bool erase = true) { backend::InvalidateRect(hwnd_, erase); }
   bool IsIconic() const { return backend::IsIconic(hwnd_); }
   void GetClientRect(RECT* rect) const { backend::GetClientRect(hwnd_, rect); }
+  void SetFont(class CFont* font, bool redraw = true);
 
  protected:
   HWND hwnd_ = nullptr;
 };
 
 class CStatic : public CWnd {};
+
+// A font object; the font is released when the object goes.
+class CFont {
+ public:
+  CFont() = default;
+  ~CFont() { DeleteObject(); }
+  CFont(const CFont&) = delete;
+  CFont& operator=(const CFont&) = delete;
+
+  bool CreateFont(int height, int width, int escapement, int orientation, int weight,
+                  std::uint8_t italic, std::uint8_t underline, std::uint8_t strikeOut,
+                  std::uint8_t charSet, std::uint8_t outPrecision, std::uint8_t clipPrecision,
+                  std::uint8_t quality, std::uint8_t pitchAndFamily, const wchar_t* face) {
+    DeleteObject();
+    font_ = backend::CreateFont(height, width, escapement, orientation, weight, italic, underline,
+                                strikeOut, charSet, outPrecision, clipPrecision, quality,
+                                pitchAndFamily, face ? face : L"");
+    return font_ != nullptr;
+  }
+  bool DeleteObject() {
+    if (!font_) return false;
+    bool ok = backend::DeleteObject(font_);
+    font_ = nullptr;
+    return ok;
+  }
+  HFONT GetSafeHandle() const { return font_; }
+
+ private:
+  HFONT font_ = nullptr;
+};
+
+inline void CWnd::SetFont(CFont* font, bool redraw) {
+  SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font ? font->GetSafeHandle() : nullptr),
+              redraw ? 1 : 0);
+}
 
 class CButton : public CWnd {
  public:
@@ -368,8 +429,32 @@ int AfxMessageBox(const std::wstring& text, UINT type = MB_OK);
 
 using AFX_THREADPROC = UINT (*)(void*);
 
+// One row of a thread's message table.
+template <class T>
+struct ThreadMessageEntry {
+  UINT message;
+  void (T::*handler)(WPARAM, LPARAM);
+};
+
+// Runs the first row of `table` for `message`; false when none matches.
+template <class T>
+bool DispatchThreadMessageTable(T& self, std::span<const ThreadMessageEntry<T>> table, UINT message,
+                                WPARAM w, LPARAM l) {
+  for (const ThreadMessageEntry<T>& e : table) {
+    if (e.message != message) continue;
+    (self.*e.handler)(w, l);
+    return true;
+  }
+  return false;
+}
+
 // A thread and the object that stands for it. With m_bAutoDelete false the
 // object outlives its thread, and its handle stays valid until it is deleted.
+//
+// Two kinds: a worker runs one function (AfxBeginThread with a function);
+// a thread of a class derived from this one (AfxBeginThread<T>) has its own
+// message queue and message table, runs InitInstance and then its message
+// loop until WM_QUIT, then ExitInstance.
 class CWinThread {
  public:
   CWinThread(AFX_THREADPROC proc, void* param) : proc_(proc), param_(param) {}
@@ -384,12 +469,58 @@ class CWinThread {
 
   bool m_bAutoDelete = true;
 
+  // ---- Threads with a message queue ----
+
+  // Creates the thread and returns once it can receive thread messages; with
+  // CREATE_SUSPENDED it then waits for ResumeThread before InitInstance.
+  bool CreateMessageThread(DWORD flags, std::size_t stackSize);
+  virtual BOOL InitInstance() { return 1; }
+  virtual int ExitInstance() { return 0; }
+  // Thread-safe; false when the thread has no queue or it has ended.
+  BOOL PostThreadMessage(UINT message, WPARAM w, LPARAM l);
+  // For the owner of a message thread kept with m_bAutoDelete false, instead
+  // of deleting it: ends its loop (once a message it is handling returns)
+  // and lets go of the object, which is deleted by whichever side is last.
+  // Never waits for work in progress. The caller must not use the object
+  // afterwards.
+  void QuitAndRelease();
+
+ protected:
+  CWinThread() = default;
+  // The derived thread's message table; false when no row matched.
+  virtual bool OnThreadMessageTable(UINT, WPARAM, LPARAM) { return false; }
+
  private:
   static DWORD Start(void* self);
-  AFX_THREADPROC proc_;
-  void* param_;
+  static DWORD StartMessageThread(void* self);
+  AFX_THREADPROC proc_ = nullptr;
+  void* param_ = nullptr;
   plat::HANDLE handle_ = nullptr;
+
+  enum Life { kRunning, kEnded, kReleased };
+  backend::ThreadQueue queue_ = 0;
+  bool messageThread_ = false;
+  std::mutex gateMutex_;
+  std::condition_variable gate_;
+  bool started_ = false;  // the queue exists
+  bool held_ = false;     // created suspended and not yet resumed
+  std::atomic<int> life_{kRunning};
 };
+
+// A thread of class T (derived from CWinThread) with its own message loop;
+// null when it cannot be created, the reason in GetLastError.
+template <class T>
+T* AfxBeginThread(int /*priority: normal only*/ = THREAD_PRIORITY_NORMAL, std::size_t stackSize = 0,
+                  DWORD flags = 0, const void* /*security*/ = nullptr) {
+  auto* thread = new T;
+  if (!thread->CreateMessageThread(flags, stackSize)) {
+    DWORD error = plat::GetLastError();
+    delete thread;
+    plat::SetLastError(error);
+    return nullptr;
+  }
+  return thread;
+}
 
 // Null when the thread cannot be created; the reason is in GetLastError.
 CWinThread* AfxBeginThread(AFX_THREADPROC proc, void* param, int priority = THREAD_PRIORITY_NORMAL,

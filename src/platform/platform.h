@@ -432,3 +432,39 @@ BOOL QueryPerformanceFrequency(LONGLONG* frequency);
 std::u16string ErrorText(DWORD code);
 
 }  // namespace plat
+
+// ---- Internet access and the shell's open of an address ----
+namespace plat {
+
+using HINTERNET = void*;
+using HINSTANCE = struct HINSTANCE__*;
+
+constexpr DWORD INTERNET_OPEN_TYPE_PRECONFIG = 0;  // the system's proxy settings
+constexpr DWORD INTERNET_FLAG_RELOAD = 0x80000000;
+constexpr DWORD INTERNET_FLAG_DONT_CACHE = 0x04000000;
+constexpr DWORD INTERNET_FLAG_TRANSFER_ASCII = 0x00000001;
+constexpr DWORD INTERNET_OPTION_CONNECT_TIMEOUT = 2;
+constexpr DWORD INTERNET_OPTION_SEND_TIMEOUT = 5;
+constexpr DWORD INTERNET_OPTION_RECEIVE_TIMEOUT = 6;
+constexpr DWORD HTTP_QUERY_STATUS_CODE = 19;
+constexpr DWORD HTTP_QUERY_FLAG_NUMBER = 0x20000000;
+constexpr DWORD ERROR_INTERNET_TIMEOUT = 12002;
+constexpr DWORD ERROR_INTERNET_NAME_NOT_RESOLVED = 12007;
+constexpr DWORD ERROR_INTERNET_CANNOT_CONNECT = 12029;
+constexpr DWORD ERROR_INTERNET_SEC_CERT_ERRORS = 12055;
+constexpr DWORD ERROR_INTERNET_INVALID_CA = 12045;
+
+HINTERNET InternetOpenW(const WCHAR* agent, DWORD accessType, const WCHAR* proxy,
+                        const WCHAR* proxyBypass, DWORD flags);
+HINTERNET InternetOpenUrlW(HINTERNET internet, const WCHAR* url, const WCHAR* headers,
+                           DWORD headersLength, DWORD flags, std::uintptr_t context);
+BOOL InternetReadFile(HINTERNET file, void* buffer, DWORD toRead, DWORD* read);
+BOOL InternetCloseHandle(HINTERNET handle);
+BOOL InternetSetOptionW(HINTERNET handle, DWORD option, void* buffer, DWORD length);
+BOOL HttpQueryInfoW(HINTERNET request, DWORD infoLevel, void* buffer, DWORD* length, DWORD* index);
+
+// Greater than 32 on success, as the platform answers.
+HINSTANCE ShellExecuteW(HWND owner, const WCHAR* operation, const WCHAR* file,
+                        const WCHAR* parameters, const WCHAR* directory, int showCommand);
+
+}  // namespace plat

@@ -6,6 +6,7 @@
 #include "phantom/selection.h"
 #include "res/resources.h"
 #include "update/own_version.h"
+#include "update/updater_thread.h"
 
 using namespace fw;
 
@@ -35,6 +36,10 @@ constexpr Entry kMessageMap[] = {
     OnMessage(WM_SPEED_READ_RATE, &CTidewellDlg::OnReadRate),
     OnMessage(WM_SPEED_WRITE_RATE, &CTidewellDlg::OnWriteRate),
     OnCommand(1035, BN_CLICKED, &CTidewellDlg::OnFindSerialNumber),
+    OnCommand(1004, BN_CLICKED, &CTidewellDlg::OnAboutClicked),
+    OnNotify(1019, NM_CLICK, &CTidewellDlg::OnImageHelpClicked),
+    OnNotify(1041, NM_CLICK, &CTidewellDlg::OnSpeedHelpClicked),
+    OnMessage(WM_UPDATE_AVAILABLE, &CTidewellDlg::OnUpdateAvailable),
 };
 
 // Locked while a worker runs, in this order.
@@ -67,6 +72,8 @@ CTidewellDlg::CTidewellDlg() : CDialogEx(res::IDD_TIDEWELL_DIALOG) {
 }
 
 CTidewellDlg::~CTidewellDlg() {
+  // The check may still wait on the network: it is not waited for.
+  if (updaterThread) updaterThread->QuitAndRelease();
   // The dialog only ends once its workers are done; should it go anyway, the
   // job records must outlive the worker that still reads them.
   if (removalThread) {
@@ -155,6 +162,9 @@ BOOL CTidewellDlg::OnInitDialog() {
   readWriteRadio.SetCheck(static_cast<int>(BST_CHECKED));
   fileTestRadio.SetCheck(static_cast<int>(BST_UNCHECKED));
   RefillDriveSelectors();
+
+  updaterThread = nullptr;
+  StartUpdateCheck();
   return 1;  // the focus goes to the first tab stop, Exit
 }
 
@@ -168,9 +178,10 @@ void CTidewellDlg::TakeCensus() {
 }
 
 LRESULT CTidewellDlg::OnSysCommand(WPARAM command, LPARAM) {
-  // The About box joins the menu item when it is built; until then the item
-  // does nothing.
-  if ((command & 0xFFF0) != IDM_ABOUTBOX) LetPlatformHandle();
+  if ((command & 0xFFF0) == IDM_ABOUTBOX)
+    OnAboutClicked();
+  else
+    LetPlatformHandle();
   return 0;
 }
 

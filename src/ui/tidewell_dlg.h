@@ -12,6 +12,8 @@
 
 constexpr fw::UINT IDM_ABOUTBOX = 0x0010;
 
+class CUpdaterThread;
+
 class CTidewellDlg : public fw::CDialogEx {
  public:
   CTidewellDlg();
@@ -59,6 +61,15 @@ class CTidewellDlg : public fw::CDialogEx {
   void RemoveDriveLetter(char letter);
   void OnFindSerialNumber();
   const DriveList& Drives() const { return driveList; }
+  // About, help and the update check (handlers_about.cpp).
+  void OnAboutClicked();
+  void OnImageHelpClicked(fw::NMHDR* header, fw::LRESULT* result);
+  void OnSpeedHelpClicked(fw::NMHDR* header, fw::LRESULT* result);
+  fw::LRESULT OnUpdateAvailable(fw::WPARAM, fw::LPARAM);
+  // Starts the update-check thread and asks it to check once; 0 when the
+  // dialog already has one (or it cannot be created).
+  int StartUpdateCheck();
+  const CUpdaterThread* UpdaterThread() const { return updaterThread; }
 
   const RemovalJob& Removal() const { return removalJob; }
   const fw::CWinThread* RemovalThread() const { return removalThread; }
@@ -88,6 +99,8 @@ class CTidewellDlg : public fw::CDialogEx {
   DriveList driveList;
   fw::CWinThread* removalThread = nullptr;
   fw::CWinThread* speedThread = nullptr;
+  CUpdaterThread* updaterThread = nullptr;
+  bool updateNoticeShown = false;
   fw::HICON appIcon = nullptr;
   int runningWorkers = 0;
   bool closeRequested = false;

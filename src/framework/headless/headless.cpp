@@ -5,10 +5,12 @@
 #include <condition_variable>
 #include <cwctype>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <unordered_set>
 
+#include "platform/sim/sim.h"
 #include "res/resources.h"
 
 namespace fw {
@@ -34,6 +36,7 @@ struct Window {
   int pos = 0;
   WPARAM pbState = PBST_NORMAL;
   int invalidations = 0;
+  HFONT font = nullptr;
 
   // Dialog windows only.
   CDialog* dialog = nullptr;
@@ -139,6 +142,7 @@ LRESULT ControlMessage(Window* c, UINT m, WPARAM w, LPARAM l) {
       return previous;
     }
     case PBM_GETPOS: return c->pos;
+    case WM_SETFONT: c->font = reinterpret_cast<HFONT>(w); return 0;
     case PBM_SETSTATE: {
       WPARAM previous = c->pbState;
       c->pbState = w;
@@ -419,6 +423,48 @@ std::vector<std::pair<int, int>> IconsDrawn(const CDialog& dialog) {
   return W(dialog) ? W(dialog)->iconsDrawn : std::vector<std::pair<int, int>>{};
 }
 
+namespace {
+// Fonts made and not yet released; the handle is the record's address.
+std::mutex g_fontMutex;
+std::vector<std::unique_ptr<FontSpec>> g_fonts;
+
+// Thread queues by number; a queue lives until its thread destroys it.
+struct ThreadQueueState {
+  std::thread::id owner;
+  std::mutex mu;
+  std::condition_variable ready;
+  std::deque<Posted> queue;
+};
+std::mutex g_threadQueuesMutex;
+std::map<backend::ThreadQueue, std::shared_ptr<ThreadQueueState>> g_threadQueues;
+backend::ThreadQueue g_nextThreadQueue = 1;
+
+std::shared_ptr<ThreadQueueState> FindThreadQueue(backend::ThreadQueue q) {
+  std::lock_guard<std::mutex> lock(g_threadQueuesMutex);
+  auto it = g_threadQueues.find(q);
+  return it == g_threadQueues.end() ? nullptr : it->second;
+}
+}  // namespace
+
+HFONT Font(const CDialog& dialog, int id) {
+  Window* c = ControlOf(dialog, id);
+  return c ? c->font : nullptr;
+}
+
+std::vector<FontSpec> LiveFonts() {
+  std::lock_guard<std::mutex> lock(g_fontMutex);
+  std::vector<FontSpec> out;
+  for (auto& f : g_fonts) out.push_back(*f);
+  return out;
+}
+
+FontSpec SpecOf(HFONT font) {
+  std::lock_guard<std::mutex> lock(g_fontMutex);
+  for (auto& f : g_fonts)
+    if (reinterpret_cast<HFONT>(f.get()) == font) return *f;
+  return FontSpec{};
+}
+
 }  // namespace headless
 
 // ---------------------------------------------------------------------------
@@ -547,6 +593,71 @@ int MessageBox(HWND, const std::wstring& text, const std::wstring& caption, UINT
 }
 
 void InitCommonControls() {}
+
+HFONT CreateFont(int height, int width, int escapement, int orientation, int weight,
+                 std::uint8_t italic, std::uint8_t underline, std::uint8_t strikeOut,
+                 std::uint8_t charSet, std::uint8_t outPrecision, std::uint8_t clipPrecision,
+                 std::uint8_t quality, std::uint8_t pitchAndFamily, const std::wstring& face) {
+  auto spec = std::make_unique<headless::FontSpec>(headless::FontSpec{
+      height, width, escapement, orientation, weight, italic, underline, strikeOut, charSet,
+      outPrecision, clipPrecision, quality, pitchAndFamily, face});
+  HFONT handle = reinterpret_cast<HFONT>(spec.get());
+  std::lock_guard<std::mutex> lock(headless::g_fontMutex);
+  headless::g_fonts.push_back(std::move(spec));
+  return handle;
+}
+
+bool DeleteObject(HFONT font) {
+  std::lock_guard<std::mutex> lock(headless::g_fontMutex);
+  auto& fonts = headless::g_fonts;
+  auto it = std::find_if(fonts.begin(), fonts.end(),
+                         [font](auto& f) { return reinterpret_cast<HFONT>(f.get()) == font; });
+  if (it == fonts.end()) return false;
+  fonts.erase(it);
+  return true;
+}
+
+ThreadQueue CreateThreadQueue() {
+  std::lock_guard<std::mutex> lock(headless::g_threadQueuesMutex);
+  ThreadQueue q = headless::g_nextThreadQueue++;
+  auto state = std::make_shared<headless::ThreadQueueState>();
+  state->owner = std::this_thread::get_id();
+  headless::g_threadQueues[q] = state;
+  return q;
+}
+
+BOOL PostThreadMessage(ThreadQueue queue, UINT message, WPARAM w, LPARAM l) {
+  auto state = headless::FindThreadQueue(queue);
+  if (!state) return 0;
+  {
+    std::lock_guard<std::mutex> lock(state->mu);
+    state->queue.push_back({message, w, l});
+  }
+  sim::SetThreadParked(state->owner, false);  // it has work: tests wait for it again
+  state->ready.notify_all();
+  return 1;
+}
+
+bool GetThreadMessage(ThreadQueue queue, UINT& message, WPARAM& w, LPARAM& l) {
+  auto state = headless::FindThreadQueue(queue);
+  if (!state) return false;
+  std::unique_lock<std::mutex> lock(state->mu);
+  while (state->queue.empty()) {
+    sim::SetThreadParked(state->owner, true);
+    state->ready.wait(lock);
+  }
+  headless::Posted p = state->queue.front();
+  state->queue.pop_front();
+  message = p.message;
+  w = p.w;
+  l = p.l;
+  return message != WM_QUIT;
+}
+
+void DestroyThreadQueue(ThreadQueue queue) {
+  std::lock_guard<std::mutex> lock(headless::g_threadQueuesMutex);
+  headless::g_threadQueues.erase(queue);
+}
 
 INT_PTR RunModal(CDialog& dialog) {
   headless::Open(dialog);

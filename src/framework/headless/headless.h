@@ -101,4 +101,19 @@ const Log& EventLog(const CDialog& dialog);
 // Icons drawn while painting: {x, y}.
 std::vector<std::pair<int, int>> IconsDrawn(const CDialog& dialog);
 
+// ---- Fonts ----
+
+struct FontSpec {
+  int height, width, escapement, orientation, weight;
+  std::uint8_t italic, underline, strikeOut, charSet, outPrecision, clipPrecision, quality,
+      pitchAndFamily;
+  std::wstring face;
+};
+// The font a control was given with WM_SETFONT (null for none).
+HFONT Font(const CDialog& dialog, int id);
+// Fonts made and not yet released, in the order they were made.
+std::vector<FontSpec> LiveFonts();
+// What a live font was made with.
+FontSpec SpecOf(HFONT font);
+
 }  // namespace fw::headless

@@ -21,6 +21,8 @@
 #undef LoadIcon
 #undef MessageBox
 #undef AppendMenu
+#undef CreateFont
+#undef PostThreadMessage
 
 namespace fw {
 namespace {
@@ -178,6 +180,46 @@ void InitCommonControls() {
   ::INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
   ::InitCommonControlsEx(&icc);
 }
+
+HFONT CreateFont(int height, int width, int escapement, int orientation, int weight,
+                 std::uint8_t italic, std::uint8_t underline, std::uint8_t strikeOut,
+                 std::uint8_t charSet, std::uint8_t outPrecision, std::uint8_t clipPrecision,
+                 std::uint8_t quality, std::uint8_t pitchAndFamily, const std::wstring& face) {
+  return reinterpret_cast<HFONT>(
+      ::CreateFontW(height, width, escapement, orientation, weight, italic, underline, strikeOut,
+                    charSet, outPrecision, clipPrecision, quality, pitchAndFamily, face.c_str()));
+}
+
+bool DeleteObject(HFONT font) { return ::DeleteObject(reinterpret_cast<::HFONT>(font)) != FALSE; }
+
+ThreadQueue CreateThreadQueue() {
+  // The platform gives a thread its queue on its first call of a message
+  // function; from then on PostThreadMessageW to it is not lost.
+  ::MSG msg{};
+  ::PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+  return ::GetCurrentThreadId();
+}
+
+BOOL PostThreadMessage(ThreadQueue queue, UINT message, WPARAM wParam, LPARAM lParam) {
+  return ::PostThreadMessageW(static_cast<::DWORD>(queue), message, wParam, lParam);
+}
+
+bool GetThreadMessage(ThreadQueue, UINT& message, WPARAM& wParam, LPARAM& lParam) {
+  ::MSG msg{};
+  for (;;) {
+    if (::GetMessageW(&msg, nullptr, 0, 0) <= 0) return false;  // WM_QUIT, or a failure
+    if (msg.hwnd == nullptr) break;
+    // Windows of this thread, should any exist, are served as usual.
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  message = msg.message;
+  wParam = msg.wParam;
+  lParam = msg.lParam;
+  return true;
+}
+
+void DestroyThreadQueue(ThreadQueue) {}
 
 INT_PTR RunModal(CDialog& dialog) {
   const res::DialogTemplate* tmpl = res::FindDialogTemplate(dialog.TemplateId());

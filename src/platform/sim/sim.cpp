@@ -214,6 +214,17 @@ std::int64_t World::NowMs() const {
 
 void World::SetUtcOffsetMinutes(int minutes) { utcOffsetMinutes_ = minutes; }
 
+bool World::TakeFailure(const std::string& call, DWORD& error) { return impl_->Fails(call, error); }
+
+void SetThreadParked(std::thread::id thread, bool parked) {
+  if (!g_world) return;
+  World::Impl& w = g_world->impl();
+  std::lock_guard<std::mutex> lock(w.mu);
+  for (auto& t : w.threads)
+    if (t->thread.get_id() == thread) t->parked = parked;
+  w.cv.notify_all();
+}
+
 void World::SetFileVersion(int major, int minor, int build, int revision) {
   version_[0] = major;
   version_[1] = minor;
@@ -250,7 +261,16 @@ void World::WaitForThreads() {
     for (auto& t : impl_->threads)
       if (!t->resumed) t->cancelled = true;  // never resumed: it never runs
     impl_->cv.notify_all();
-    threads = impl_->threads;
+    // A thread idle in its message loop is not waited for (it would wait for
+    // ever); one that has work is.
+    const auto self = std::this_thread::get_id();
+    impl_->cv.wait(lock, [&] {
+      for (auto& t : impl_->threads)
+        if (!t->done && !t->parked && t->thread.get_id() != self) return false;
+      return true;
+    });
+    for (auto& t : impl_->threads)
+      if (t->done) threads.push_back(t);
   }
   for (auto& t : threads)
     if (t->thread.joinable() && t->thread.get_id() != std::this_thread::get_id()) t->thread.join();

@@ -246,6 +246,45 @@ class World {
   void AddForeignMutex(const std::u16string& name);
   bool MutexExists(const std::u16string& name) const;
 
+  // ---- Internet and the shell's open (sim_internet.cpp) ----
+
+  // The version list as the server answers it: each InternetReadFile hands
+  // out the next piece (split further when the reader asks for less), then 0
+  // bytes. With no answer set, opening an address fails as with no network.
+  void SetInternetAnswer(std::vector<std::string> pieces, DWORD httpStatus = 200);
+  // Runs on the calling thread when InternetOpenUrlW is called, before it
+  // answers; a test may block in it to hold the check "on the network".
+  std::function<void()> onInternetOpenUrl;
+
+  struct InternetOpenCall {
+    std::u16string agent;
+    DWORD accessType;
+    bool proxyGiven;
+    DWORD flags;
+  };
+  struct UrlOpenCall {
+    std::u16string url;
+    DWORD flags;
+  };
+  struct ShellExecuteCall {
+    plat::HWND owner;
+    std::u16string operation, file;
+    bool parametersGiven, directoryGiven;
+    int showCommand;
+  };
+  std::vector<InternetOpenCall> InternetOpens() const;
+  std::vector<UrlOpenCall> UrlOpens() const;
+  // Options set, in order: {option, value}.
+  std::vector<std::pair<DWORD, DWORD>> InternetOptions() const;
+  std::vector<DWORD> ReadSizes() const;  // what each InternetReadFile asked for
+  int OpenInternetHandles() const;
+  std::vector<ShellExecuteCall> ShellExecuteCalls() const;
+
+  // Counts a call and takes a failure set by FailCall for it, if one is due.
+  bool TakeFailure(const std::string& call, DWORD& error);
+  struct InternetState;
+  std::shared_ptr<InternetState> internetState;  // made on first use
+
   // ---- Implementation, used by the platform calls ----
   struct Impl;
   Impl& impl() { return *impl_; }
@@ -264,6 +303,11 @@ class World {
 // code; a test installs a fresh one per case. Returns the one it replaces.
 World* Install(World* world);
 World& Current();
+
+// A thread of the installed world that waits in its own message loop with
+// nothing to do is parked: WaitForThreads does not wait for it until a
+// message is posted to it. The headless backend's thread queues say so.
+void SetThreadParked(std::thread::id thread, bool parked);
 
 // Installs a fresh world for the lifetime of the object, then puts back the
 // one it replaced; the threads it started have ended by then.

@@ -38,6 +38,7 @@ struct SimThread {
   bool cancelled = false;
   bool done = false;
   bool handleOpen = true;
+  bool parked = false;  // idle in its message loop
   std::thread thread;
 };
 

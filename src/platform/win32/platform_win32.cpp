@@ -15,6 +15,7 @@
 #include <winver.h>
 #include <dbt.h>
 #include <usbioctl.h>
+#include <wininet.h>
 
 #include <cstddef>
 #include <ctime>
@@ -369,6 +370,35 @@ BOOL QueryPerformanceCounter(LONGLONG* count) {
 }
 BOOL QueryPerformanceFrequency(LONGLONG* frequency) {
   return ::QueryPerformanceFrequency(reinterpret_cast<::LARGE_INTEGER*>(frequency));
+}
+
+}  // namespace plat
+
+// ---- Internet access and the shell's open of an address ----
+namespace plat {
+
+HINTERNET InternetOpenW(const WCHAR* agent, DWORD accessType, const WCHAR* proxy,
+                        const WCHAR* proxyBypass, DWORD flags) {
+  return ::InternetOpenW(Win(agent), accessType, Win(proxy), Win(proxyBypass), flags);
+}
+HINTERNET InternetOpenUrlW(HINTERNET internet, const WCHAR* url, const WCHAR* headers,
+                           DWORD headersLength, DWORD flags, std::uintptr_t context) {
+  return ::InternetOpenUrlW(internet, Win(url), Win(headers), headersLength, flags, context);
+}
+BOOL InternetReadFile(HINTERNET file, void* buffer, DWORD toRead, DWORD* read) {
+  return ::InternetReadFile(file, buffer, toRead, Win(read));
+}
+BOOL InternetCloseHandle(HINTERNET handle) { return ::InternetCloseHandle(handle); }
+BOOL InternetSetOptionW(HINTERNET handle, DWORD option, void* buffer, DWORD length) {
+  return ::InternetSetOptionW(handle, option, buffer, length);
+}
+BOOL HttpQueryInfoW(HINTERNET request, DWORD infoLevel, void* buffer, DWORD* length, DWORD* index) {
+  return ::HttpQueryInfoW(request, infoLevel, buffer, Win(length), Win(index));
+}
+HINSTANCE ShellExecuteW(HWND owner, const WCHAR* operation, const WCHAR* file,
+                        const WCHAR* parameters, const WCHAR* directory, int showCommand) {
+  return reinterpret_cast<HINSTANCE>(::ShellExecuteW(Win(owner), Win(operation), Win(file),
+                                                     Win(parameters), Win(directory), showCommand));
 }
 
 }  // namespace plat
