@@ -288,6 +288,15 @@ DWORD GetLogicalDriveStringsA(DWORD size, char* buffer);
 UINT GetDriveTypeA(const char* root);
 UINT GetDriveTypeW(const WCHAR* root);
 
+// ---- Memory: page-aligned buffers for the imager's blocks ----
+constexpr DWORD MEM_COMMIT = 0x1000;
+constexpr DWORD MEM_RESERVE = 0x2000;
+constexpr DWORD MEM_RELEASE = 0x8000;
+constexpr DWORD PAGE_READWRITE = 0x04;
+// Null, with the last error set, when the memory cannot be had.
+void* VirtualAlloc(void* address, std::size_t size, DWORD allocationType, DWORD protect);
+BOOL VirtualFree(void* address, std::size_t size, DWORD freeType);
+
 // ---- High-resolution counter ----
 BOOL QueryPerformanceCounter(LONGLONG* count);
 BOOL QueryPerformanceFrequency(LONGLONG* frequency);

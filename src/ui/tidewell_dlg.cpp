@@ -29,6 +29,10 @@ constexpr Entry kMessageMap[] = {
     OnCommandWithId(1013, BN_CLICKED, &CTidewellDlg::ApplyCategoryCheck),
     OnMessage(WM_REMOVAL_FINISHED, &CTidewellDlg::OnRemovalFinished),
     OnMessage(WM_REMOVAL_PROGRESS, &CTidewellDlg::OnRemovalProgress),
+    OnCommand(1015, BN_CLICKED, &CTidewellDlg::OnCreateImage),
+    OnCommand(1014, BN_CLICKED, &CTidewellDlg::OnBrowseImageFile),
+    OnMessage(WM_IMAGE_FINISHED, &CTidewellDlg::OnImageFinished),
+    OnMessage(WM_IMAGE_PROGRESS, &CTidewellDlg::OnImageProgress),
 };
 
 // Locked while a worker runs, in this order.
@@ -67,6 +71,11 @@ CTidewellDlg::~CTidewellDlg() {
     RequestAbort(removalJob);
     plat::WaitForSingleObject(removalThread->Handle(), plat::INFINITE);
     delete removalThread;
+  }
+  if (imageThread) {
+    imageJob.stopRequested = true;
+    plat::WaitForSingleObject(imageThread->Handle(), plat::INFINITE);
+    delete imageThread;
   }
 }
 
@@ -121,6 +130,7 @@ BOOL CTidewellDlg::OnInitDialog() {
   }
   SetIcon(appIcon, true);
   removalThread = nullptr;
+  imageThread = nullptr;
 
   std::wstring version;
   GetOwnVersionText(version);
@@ -133,6 +143,7 @@ BOOL CTidewellDlg::OnInitDialog() {
   TakeCensus();
   UpdatePhantomStatus();
 
+  imageJob.notifyWindow = nullptr;
   imageProgress.SetPos(0);
   speedProgress.SetPos(0);
   readWriteRadio.SetCheck(static_cast<int>(BST_CHECKED));
@@ -229,6 +240,7 @@ void CTidewellDlg::OnCancel() {
   }
   closeRequested = true;
   if (removalIdle == 0) RequestAbort(removalJob);
+  if (imageJob.notifyWindow) imageJob.stopRequested = true;
 }
 
 void CTidewellDlg::EndIfCloseRequested() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "framework/framework.h"
+#include "imager/disk_image.h"
 #include "phantom/census.h"
 #include "ui/duration_combo.h"
 #include "ui/messages.h"
@@ -30,6 +31,13 @@ class CTidewellDlg : public fw::CDialogEx {
   fw::LRESULT OnRemovalProgress(fw::WPARAM remaining, fw::LPARAM);
   fw::LRESULT OnRemovalFinished(fw::WPARAM, fw::LPARAM);
 
+  // The disk imager (handlers_imager.cpp).
+  void OnCreateImage();
+  void OnBrowseImageFile();
+  void StartImaging(const std::u16string& path, std::int32_t shortImage, std::uint32_t deviceNumber);
+  fw::LRESULT OnImageProgress(fw::WPARAM percent, fw::LPARAM);
+  fw::LRESULT OnImageFinished(fw::WPARAM errorCode, fw::LPARAM);
+
   // Escape, the close box and the system menu's Close. While a worker runs,
   // the dialog asks it to stop and ends once its end has been handled.
   void OnCancel() override;
@@ -41,6 +49,7 @@ class CTidewellDlg : public fw::CDialogEx {
 
   const RemovalJob& Removal() const { return removalJob; }
   const fw::CWinThread* RemovalThread() const { return removalThread; }
+  const ImageJob& Image() const { return imageJob; }
 
  protected:
   void DoDataExchange(fw::CDataExchange* dx) override;
@@ -61,8 +70,10 @@ class CTidewellDlg : public fw::CDialogEx {
   void EndIfCloseRequested();
 
   RemovalJob removalJob;
+  ImageJob imageJob;
   std::int32_t removalIdle = 1;
   fw::CWinThread* removalThread = nullptr;
+  fw::CWinThread* imageThread = nullptr;
   fw::HICON appIcon = nullptr;
   int runningWorkers = 0;
   bool closeRequested = false;

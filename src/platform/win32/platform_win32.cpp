@@ -216,6 +216,12 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, void* in, DWORD inSize, void* ou
   return ::DeviceIoControl(device, code, in, inSize, out, outSize, Win(returned),
                            static_cast<::OVERLAPPED*>(overlapped));
 }
+void* VirtualAlloc(void* address, std::size_t size, DWORD allocationType, DWORD protect) {
+  return ::VirtualAlloc(address, size, allocationType, protect);
+}
+BOOL VirtualFree(void* address, std::size_t size, DWORD freeType) {
+  return ::VirtualFree(address, size, freeType);
+}
 BOOL ReadFile(HANDLE file, void* buffer, DWORD toRead, DWORD* read, void* overlapped) {
   return ::ReadFile(file, buffer, toRead, Win(read), static_cast<::OVERLAPPED*>(overlapped));
 }
