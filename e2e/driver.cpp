@@ -8,6 +8,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <dbt.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -1235,6 +1236,85 @@ int RemoveRun(int argc, wchar_t** argv) {
   return RemoveRun(plan);
 }
 
+// ---- the drive selectors and the volume broadcasts ----
+
+constexpr int kDriveSelectors[] = {1016, 1028, 1033};
+
+// "ITEM=DATA ITEM=DATA ..." as a selector holds them, and its selection.
+std::wstring DrivesOf(HWND combo, LRESULT* selection) {
+  std::wstring out;
+  LRESULT n = Ask(combo, CB_GETCOUNT).value_or(CB_ERR);
+  for (int i = 0; i < n; ++i) {
+    std::optional<std::wstring> item = ComboItem(combo, i);
+    LRESULT data = Ask(combo, CB_GETITEMDATA, static_cast<WPARAM>(i)).value_or(CB_ERR);
+    out += (out.empty() ? L"" : L" ") + item.value_or(L"?") + L"=" + std::to_wstring(data);
+  }
+  *selection = Ask(combo, CB_GETCURSEL).value_or(CB_ERR);
+  return out;
+}
+
+// The three selectors hold exactly `want` ("E=2 FG=3"; "" for none), each with
+// its first item selected (none when empty).
+int ExpectDrives(const std::wstring& want) {
+  HWND main = MainOrFail();
+  if (!main) return 1;
+  Checks c(L"expect-drives");
+  for (int id : kDriveSelectors) {
+    HWND combo = ControlOrFail(main, id);
+    if (!combo) return 1;
+    LRESULT selection = CB_ERR;
+    std::wstring got = DrivesOf(combo, &selection);
+    LRESULT wantSelection = want.empty() ? CB_ERR : 0;
+    std::wstring why;
+    if (got != want) why = L"holds " + Quote(got);
+    else if (selection != wantSelection) why = L"selection " + std::to_wstring(selection);
+    c.Expect(why.empty(), std::to_wstring(id) + L" holds " + Quote(want), why);
+  }
+  return c.failed() ? 1 : 0;
+}
+
+// Selects item INDEX of a combo box and tells the dialog, as a user's choice.
+int SelectItem(int id, int index) {
+  HWND main = MainOrFail();
+  HWND combo = main ? ControlOrFail(main, id) : nullptr;
+  if (!combo) return 1;
+  if (Ask(combo, CB_SETCURSEL, static_cast<WPARAM>(index)).value_or(CB_ERR) != index)
+    return Fail(std::to_wstring(id) + L" has no item " + std::to_wstring(index));
+  Ask(main, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  Out(std::to_wstring(id) + L": item " + std::to_wstring(index) + L" " +
+      Quote(ComboItem(combo, index).value_or(L"?")) + L" selected");
+  return 0;
+}
+
+// Plays the platform's volume broadcast for LETTERS: sent, since the platform
+// refuses to post a message that carries a record; `post` checks that refusal.
+int VolumeBroadcast(const std::wstring& event, const std::wstring& letters) {
+  HWND main = MainOrFail();
+  if (!main) return 1;
+  DEV_BROADCAST_VOLUME v{};
+  v.dbcv_size = sizeof v;
+  v.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+  for (wchar_t l : letters) {
+    if (l < L'A' || l > L'Z') return Fail(L"not a drive letter: " + std::wstring(1, l));
+    v.dbcv_unitmask |= 1u << (l - L'A');
+  }
+  const bool arrival = event == L"arrive" || event == L"post";
+  const WPARAM code = arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
+  if (event == L"post") {
+    SetLastError(ERROR_SUCCESS);
+    BOOL posted = PostMessageW(main, WM_DEVICECHANGE, code, reinterpret_cast<LPARAM>(&v));
+    DWORD error = GetLastError();
+    if (posted || error != ERROR_MESSAGE_SYNC_ONLY)
+      return Fail(L"posting WM_DEVICECHANGE gave " + std::to_wstring(posted) + L", error " +
+                  std::to_wstring(error) + L"; want refused with 1159");
+    Out(L"posting WM_DEVICECHANGE is refused with 1159");
+    return 0;
+  }
+  SendMessageW(main, WM_DEVICECHANGE, code, reinterpret_cast<LPARAM>(&v));
+  Out(L"WM_DEVICECHANGE " + Hex(static_cast<unsigned long>(code)) + L" sent for " + letters);
+  return 0;
+}
+
 int Usage() {
   Err(L"usage: tw_driver COMMAND [ARGS]\n"
       L"  wait CAPTION MS          a visible top-level window CAPTION appears\n"
@@ -1260,7 +1340,10 @@ int Usage() {
       L"  remove-run --result TEXT [--failed K] [--abort-at N] [--shot FILE] [--limit MS]\n"
       L"  remove-run --escape-at N | --sysclose-at N\n"
       L"                           clicks Remove and checks the run to its result, or\n"
-      L"                           closes the window once 1001 counts N or less");
+      L"                           closes the window once 1001 counts N or less\n"
+      L"  expect-drives SPEC       1016, 1028 and 1033 hold \"ITEM=DATA ...\", first selected\n"
+      L"  select ID INDEX          selects an item of a combo box and sends CBN_SELCHANGE\n"
+      L"  volume arrive|remove|post LETTERS   sends (or tries to post) a volume broadcast");
   return 2;
 }
 
@@ -1302,5 +1385,13 @@ int wmain(int argc, wchar_t** argv) {
     return ExpectJobControls(std::wstring(argv[2]) == L"enabled");
   if (cmd == L"shot" && argc == 3) return Shot(argv[2]);
   if (cmd == L"remove-run") return RemoveRun(argc, argv);
+  if (cmd == L"expect-drives" && argc == 3) return ExpectDrives(argv[2]);
+  int index = 0;
+  if (cmd == L"select" && argc == 4 && ParseInt(argv[2], &id) && ParseInt(argv[3], &index))
+    return SelectItem(id, index);
+  if (cmd == L"volume" && argc == 4 &&
+      (std::wstring(argv[2]) == L"arrive" || std::wstring(argv[2]) == L"remove" ||
+       std::wstring(argv[2]) == L"post"))
+    return VolumeBroadcast(argv[2], argv[3]);
   return Usage();
 }

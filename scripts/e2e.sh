@@ -341,4 +341,66 @@ selected=$(num 1001)
 checks "h, close box" drv remove-run --sysclose-at $((${selected:-0} - 40))
 ends "h, close box"
 
+# ---- the drive lists and the serial number ----
+
+# i. The product: Wine refuses the media check, so no drive is listed.
+started i
+checks i drv expect-drives ""
+check "i: Find Serial # clicked" drv click 1035
+check "i: message box \"Tidewell\": \"The source drive has not been selected.\", OK" \
+  drv expect-msgbox Tidewell "The source drive has not been selected." 5000
+check "i: OK pressed" drv msgbox-answer 1
+check "i: the message box closes" drv no-msgbox 3000
+check "i: 1036 still empty" drv expect-text 1036 ""
+check "i: Exit clicked" drv click 1
+ends i
+
+# j. The demo's drives: USB sticks E, F+G, H (a one-character serial), I (a
+# USB 3 stick in a USB 2 port), J (its serial request stalls); the fixed C:
+# and the empty card slot K: are left out.
+started j "$demo"
+checks j drv expect-drives "E=2 FG=3 H=4 I=5 J=6"
+# serial INDEX TEXT: the item chosen in 1033, then Find Serial #.
+serial() {
+  check "j: item $1 selected in 1033" drv select 1033 "$1"
+  check "j: Find Serial # clicked" drv click 1035
+  check "j: 1036 reads \"$2\"" drv expect-text 1036 "$2" 5000
+}
+serial 0 4C530001230512109165
+serial 2 X
+serial 3 AA04012700011872
+serial 1 0123ABCD
+check "j: frame saved with FG's serial" drv shot "$(winpath "$work/serial.bmp")"
+check "j: screenshot-serial.png written" to_png "$work/serial.bmp" screenshot-serial.png
+check "j: item 4 (J) selected in 1033" drv select 1033 4
+check "j: Find Serial # clicked" drv click 1035
+check "j: message box \"Tidewell\": \"There was a problem reading the serial number.\", OK" \
+  drv expect-msgbox Tidewell "There was a problem reading the serial number." 5000
+check "j: OK pressed" drv msgbox-answer 1
+check "j: the message box closes" drv no-msgbox 3000
+check "j: 1036 keeps \"0123ABCD\"" drv expect-text 1036 0123ABCD
+
+# The platform's volume broadcasts, sent to the window as Windows sends them.
+check "j: posting a volume broadcast is refused" drv volume post E
+check "j: removal of F and G sent" drv volume remove FG
+checks "j, FG removed" drv expect-drives "E=2 H=4 I=5 J=6"
+check "j: arrival of F and G sent" drv volume arrive FG
+checks "j, FG back, higher letter first" drv expect-drives "E=2 GF=3 H=4 I=5 J=6"
+check "j: a second arrival of E sent" drv volume arrive E
+checks "j, E listed once" drv expect-drives "E=2 GF=3 H=4 I=5 J=6"
+check "j: arrival of the fixed C and the empty K sent" drv volume arrive CK
+checks "j, C listed, K not" drv expect-drives "C=0 E=2 GF=3 H=4 I=5 J=6"
+check "j: item 3 selected in 1016" drv select 1016 3
+check "j: removal of unlisted Q sent" drv volume remove Q
+checks "j, nothing changed, first items selected" drv expect-drives "C=0 E=2 GF=3 H=4 I=5 J=6"
+check "j: removal of every drive sent" drv volume remove CEFGHIJ
+checks "j, all gone" drv expect-drives ""
+check "j: Find Serial # clicked" drv click 1035
+check "j: message box \"The source drive has not been selected.\"" \
+  drv expect-msgbox Tidewell "The source drive has not been selected." 5000
+check "j: OK pressed" drv msgbox-answer 1
+check "j: the message box closes" drv no-msgbox 3000
+check "j: Exit clicked" drv click 1
+ends j
+
 summary

@@ -9,13 +9,6 @@ using namespace plat;
 
 namespace {
 
-struct FileHandleTraits {
-  using Type = HANDLE;
-  static Type Invalid() { return INVALID_HANDLE_VALUE; }
-  static void Close(Type h) { CloseHandle(h); }
-};
-using UniqueFile = UniqueHandle<FileHandleTraits>;
-
 // The block buffer: page-aligned, released on every way out.
 class BlockBuffer {
  public:

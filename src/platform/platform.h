@@ -296,6 +296,127 @@ constexpr DWORD PAGE_READWRITE = 0x04;
 // Null, with the last error set, when the memory cannot be had.
 void* VirtualAlloc(void* address, std::size_t size, DWORD allocationType, DWORD protect);
 BOOL VirtualFree(void* address, std::size_t size, DWORD freeType);
+// ---- Device interfaces, the device tree and USB hubs ----
+//
+// The walk from a drive letter to the hub port of its USB device, and the
+// records the hub driver exchanges. Hub records are byte-packed, as the
+// driver lays them out.
+
+constexpr DWORD SPDRP_ADDRESS = 28;
+constexpr DWORD DIGCF_INTERFACE_FLAGS = DIGCF_PRESENT | DIGCF_DEVICEINTERFACE;  // 0x12
+constexpr DWORD FILE_DEVICE_CD_ROM = 2;
+constexpr DWORD FILE_DEVICE_DISK = 7;
+
+// The interface classes of disks, CD-ROM drives and USB hubs.
+extern const GUID GUID_DEVINTERFACE_DISK;
+extern const GUID GUID_DEVINTERFACE_CDROM;
+extern const GUID GUID_DEVINTERFACE_USB_HUB;
+
+struct SP_DEVICE_INTERFACE_DATA {
+  DWORD cbSize;
+  GUID InterfaceClassGuid;
+  DWORD Flags;
+  std::uintptr_t Reserved;
+};
+static_assert(sizeof(void*) != 8 || sizeof(SP_DEVICE_INTERFACE_DATA) == 32);
+
+// A fixed part and a path that runs past it; `cbSize` takes the fixed
+// part's size, the buffer the size the platform asked for.
+struct SP_DEVICE_INTERFACE_DETAIL_DATA_W {
+  DWORD cbSize;
+  WCHAR DevicePath[1];
+};
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 8);
+
+// Device-change broadcasts for volumes.
+constexpr WPARAM DBT_DEVICEARRIVAL = 0x8000;
+constexpr WPARAM DBT_DEVICEREMOVECOMPLETE = 0x8004;
+constexpr DWORD DBT_DEVTYP_VOLUME = 2;
+struct DEV_BROADCAST_HDR {
+  DWORD dbch_size;
+  DWORD dbch_devicetype;
+  DWORD dbch_reserved;
+};
+struct DEV_BROADCAST_VOLUME {
+  DWORD dbcv_size;
+  DWORD dbcv_devicetype;
+  DWORD dbcv_reserved;
+  DWORD dbcv_unitmask;
+  WORD dbcv_flags;
+};
+static_assert(sizeof(DEV_BROADCAST_VOLUME) == 20);
+
+#pragma pack(push, 1)
+struct USB_DEVICE_DESCRIPTOR {
+  BYTE bLength;
+  BYTE bDescriptorType;
+  WORD bcdUSB;
+  BYTE bDeviceClass;
+  BYTE bDeviceSubClass;
+  BYTE bDeviceProtocol;
+  BYTE bMaxPacketSize0;
+  WORD idVendor;
+  WORD idProduct;
+  WORD bcdDevice;
+  BYTE iManufacturer;
+  BYTE iProduct;
+  BYTE iSerialNumber;
+  BYTE bNumConfigurations;
+};
+static_assert(sizeof(USB_DEVICE_DESCRIPTOR) == 18);
+
+// USB_CONNECTION_STATUS values.
+constexpr DWORD NoDeviceConnected = 0;
+constexpr DWORD DeviceConnected = 1;
+
+// Without pipe entries.
+struct USB_NODE_CONNECTION_INFORMATION_EX {
+  ULONG ConnectionIndex;
+  USB_DEVICE_DESCRIPTOR DeviceDescriptor;
+  BYTE CurrentConfigurationValue;
+  BYTE Speed;
+  BYTE DeviceIsHub;
+  WORD DeviceAddress;
+  ULONG NumberOfOpenPipes;
+  DWORD ConnectionStatus;
+};
+static_assert(sizeof(USB_NODE_CONNECTION_INFORMATION_EX) == 35);
+
+// The header; the descriptor's bytes follow it.
+struct USB_DESCRIPTOR_REQUEST {
+  ULONG ConnectionIndex;
+  struct {
+    BYTE bmRequest;
+    BYTE bRequest;
+    WORD wValue;
+    WORD wIndex;
+    WORD wLength;
+  } SetupPacket;
+};
+static_assert(sizeof(USB_DESCRIPTOR_REQUEST) == 12);
+
+struct USB_NODE_CONNECTION_INFORMATION_EX_V2 {
+  ULONG ConnectionIndex;
+  ULONG Length;
+  ULONG SupportedUsbProtocols;  // USB_PROTOCOLS: 1 USB 1.1, 2 USB 2.0, 4 USB 3
+  ULONG Flags;
+};
+static_assert(sizeof(USB_NODE_CONNECTION_INFORMATION_EX_V2) == 16);
+#pragma pack(pop)
+
+constexpr BYTE USB_REQUEST_GET_DESCRIPTOR = 6;
+constexpr BYTE USB_STRING_DESCRIPTOR_TYPE = 3;
+constexpr ULONG USB_PROTOCOL_USB300 = 4;
+
+BOOL SetupDiEnumDeviceInterfaces(HDEVINFO set, SP_DEVINFO_DATA* device, const GUID* interfaceClass,
+                                 DWORD memberIndex, SP_DEVICE_INTERFACE_DATA* data);
+BOOL SetupDiGetDeviceInterfaceDetailW(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* data,
+                                      SP_DEVICE_INTERFACE_DETAIL_DATA_W* detail, DWORD detailSize,
+                                      DWORD* requiredSize, SP_DEVINFO_DATA* device);
+BOOL SetupDiGetDeviceRegistryPropertyW(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD property,
+                                       DWORD* valueType, BYTE* buffer, DWORD size,
+                                       DWORD* requiredSize);
+CONFIGRET CM_Get_Parent(DEVINST* parent, DEVINST node, ULONG flags);
 
 // ---- High-resolution counter ----
 BOOL QueryPerformanceCounter(LONGLONG* count);

@@ -53,8 +53,16 @@ struct KernelHandleTraits {
   static void Close(Type h) { CloseHandle(h); }
 };
 
+// Files, volumes, interfaces and hubs from CreateFileA/W.
+struct FileHandleTraits {
+  using Type = HANDLE;
+  static Type Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Type h) { CloseHandle(h); }
+};
+
 using UniqueDevInfo = UniqueHandle<DevInfoTraits>;
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+using UniqueFile = UniqueHandle<FileHandleTraits>;
 
 }  // namespace plat

@@ -33,6 +33,7 @@ constexpr Entry kMessageMap[] = {
     OnCommand(1014, BN_CLICKED, &CTidewellDlg::OnBrowseImageFile),
     OnMessage(WM_IMAGE_FINISHED, &CTidewellDlg::OnImageFinished),
     OnMessage(WM_IMAGE_PROGRESS, &CTidewellDlg::OnImageProgress),
+    OnCommand(1035, BN_CLICKED, &CTidewellDlg::OnFindSerialNumber),
 };
 
 // Locked while a worker runs, in this order.
@@ -145,9 +146,11 @@ BOOL CTidewellDlg::OnInitDialog() {
 
   imageJob.notifyWindow = nullptr;
   imageProgress.SetPos(0);
+  BuildDriveList(driveList);
   speedProgress.SetPos(0);
   readWriteRadio.SetCheck(static_cast<int>(BST_CHECKED));
   fileTestRadio.SetCheck(static_cast<int>(BST_UNCHECKED));
+  RefillDriveSelectors();
   return 1;  // the focus goes to the first tab stop, Exit
 }
 

@@ -6,6 +6,7 @@
 #include "framework/framework.h"
 #include "imager/disk_image.h"
 #include "phantom/census.h"
+#include "storage/drive_list.h"
 #include "ui/duration_combo.h"
 #include "ui/messages.h"
 
@@ -47,6 +48,16 @@ class CTidewellDlg : public fw::CDialogEx {
   void DisableJobControls();
   void EnableJobControls();
 
+  // Drive lists and the serial number (handlers_drives.cpp).
+  fw::LRESULT WindowProc(fw::UINT message, fw::WPARAM w, fw::LPARAM l) override;
+  void RefillDriveSelectors();
+  void OnVolumeArrival(const plat::DEV_BROADCAST_VOLUME& volume);
+  void OnVolumeRemoval(const plat::DEV_BROADCAST_VOLUME& volume);
+  void AddDriveLetter(char letter);
+  void RemoveDriveLetter(char letter);
+  void OnFindSerialNumber();
+  const DriveList& Drives() const { return driveList; }
+
   const RemovalJob& Removal() const { return removalJob; }
   const fw::CWinThread* RemovalThread() const { return removalThread; }
   const ImageJob& Image() const { return imageJob; }
@@ -72,6 +83,7 @@ class CTidewellDlg : public fw::CDialogEx {
   RemovalJob removalJob;
   ImageJob imageJob;
   std::int32_t removalIdle = 1;
+  DriveList driveList;
   fw::CWinThread* removalThread = nullptr;
   fw::CWinThread* imageThread = nullptr;
   fw::HICON appIcon = nullptr;

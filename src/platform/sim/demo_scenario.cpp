@@ -26,6 +26,70 @@ const ClassPlan kPlans[] = {
 
 std::u16string Widen(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
+// The drives on the demo's desk: USB sticks on a USB 3 and a USB 2 hub, a
+// fixed system disk and an empty card-reader slot, which the lists leave out.
+void AddDemoDrives(sim::World& world) {
+  sim::World::Volume system;
+  system.driveType = plat::DRIVE_FIXED;
+  system.deviceNumber = 0;
+  world.AddVolume('C', system);
+
+  const plat::DEVINST usb3Hub =
+      world.AddHub(u"\\\\?\\usb#root_hub30#4&2f1c7a3&0&0#{f18a0e88-c30c-11d0-8815-00a0c906bed8}");
+  const plat::DEVINST usb2Hub =
+      world.AddHub(u"\\\\?\\usb#root_hub20#4&19e8b5c2&0&0#{f18a0e88-c30c-11d0-8815-00a0c906bed8}");
+  sim::World::UsbPort emptyPort;  // beside the sticks
+  emptyPort.connectionStatus = plat::NoDeviceConnected;
+  world.SetHubPort(usb3Hub, 2, emptyPort);
+  sim::World::UsbPort usb3Port;
+  usb3Port.supportedProtocols = 7;
+
+  sim::World::UsbDrive e;  // a USB 3 stick at USB 3 speed
+  e.letters = "E";
+  e.deviceNumber = 2;
+  e.port = 1;
+  e.device = usb3Port;
+  e.device.bcdUsb = 0x0300;
+  e.serial = u"4C530001230512109165";
+  world.AddUsbDrive(usb3Hub, e);
+
+  sim::World::UsbDrive fg;  // two lettered partitions on one stick
+  fg.letters = "FG";
+  fg.deviceNumber = 3;
+  fg.port = 1;
+  fg.serial = u"0123ABCD";
+  world.AddUsbDrive(usb2Hub, fg);
+
+  sim::World::UsbDrive h;  // a serial string of one character
+  h.letters = "H";
+  h.deviceNumber = 4;
+  h.port = 3;
+  h.device = usb3Port;
+  h.serial = u"A";
+  world.AddUsbDrive(usb3Hub, h);
+
+  sim::World::UsbDrive i;  // a USB 3 stick in a port without USB 3
+  i.letters = "I";
+  i.deviceNumber = 5;
+  i.port = 2;
+  i.device.bcdUsb = 0x0210;
+  i.serial = u"AA04012700011872";
+  world.AddUsbDrive(usb2Hub, i);
+
+  sim::World::UsbDrive j;  // its serial-number request stalls
+  j.letters = "J";
+  j.deviceNumber = 6;
+  j.port = 4;
+  j.device = usb3Port;
+  j.device.refused[plat::IOCTL_USB_GET_DESCRIPTOR_FROM_NODE_CONNECTION] = 31;  // ERROR_GEN_FAILURE
+  world.AddUsbDrive(usb3Hub, j);
+
+  sim::World::Volume cardSlot;  // a reader without a card
+  cardSlot.media = false;
+  cardSlot.deviceNumber = 7;
+  world.AddVolume('K', cardSlot);
+}
+
 }  // namespace
 
 void BuildDemoWorld(sim::World& world) {
@@ -50,4 +114,5 @@ void BuildDemoWorld(sim::World& world) {
         world.SetRemoveError(index, plat::ERROR_ACCESS_DENIED);
     }
   }
+  AddDemoDrives(world);
 }

@@ -557,6 +557,12 @@ HDEVINFO SetupDiGetClassDevsW(const GUID* classGuid, const WCHAR*, HWND, DWORD f
     }
   }
   auto* set = new sim::DevInfoSet;
+  if (flags & DIGCF_DEVICEINTERFACE) {  // the present interfaces of one class
+    for (std::size_t i = 0; i < w.interfaces.size(); ++i)
+      if (classGuid && w.interfaces[i].interfaceClass == *classGuid) set->interfaces.push_back(i);
+    w.sets.insert(set);
+    return set;
+  }
   for (std::size_t i = 0; i < w.devices.size(); ++i) {
     const sim::Device& d = w.devices[i];
     if (d.removed || (classGuid && !(d.classGuid == *classGuid))) continue;

@@ -23,6 +23,7 @@ namespace sim {
 using plat::CONFIGRET;
 using plat::DWORD;
 using plat::GUID;
+using plat::DEVINST;
 
 // FILETIME for a UTC time value (seconds since 1970).
 plat::FILETIME FileTimeFromUnix(std::int64_t seconds);
@@ -155,6 +156,80 @@ class World {
   // Runs on the calling thread, outside every lock, before a physical drive
   // is read at `position`; a test may block in it to hold the reader there.
   std::function<void(DWORD number, plat::LONGLONG position)> onDiskRead;
+
+  // ---- Volumes, device nodes, interfaces and USB hubs ----
+
+  // A drive letter's volume: what GetLogicalDriveStringsA lists, what
+  // GetDriveTypeA/W answer, and what "\\.\X:" answers.
+  struct Volume {
+    plat::UINT driveType = plat::DRIVE_REMOVABLE;
+    bool media = true;  // IOCTL_STORAGE_CHECK_VERIFY succeeds
+    DWORD deviceType = plat::FILE_DEVICE_DISK;
+    DWORD deviceNumber = 0;
+    bool opens = true;                // else its path gives ERROR_FILE_NOT_FOUND
+    std::map<DWORD, DWORD> refused;   // control code -> error it fails with
+  };
+  void AddVolume(char letter, const Volume& volume);  // replaces one with that letter
+  void RemoveVolume(char letter);
+  Volume VolumeAt(char letter) const;
+
+  // A present device node below `parent` (0 for the root); returns its
+  // DEVINST. `address` is its SPDRP_ADDRESS (none: the property read fails).
+  DEVINST AddNode(DEVINST parent, const std::u16string& instanceId, bool hasAddress = false,
+                  DWORD address = 0);
+
+  // A present device interface of a node, opened by its path.
+  struct Interface {
+    GUID interfaceClass{};
+    DEVINST node = 0;
+    std::u16string path;
+    DWORD deviceType = plat::FILE_DEVICE_DISK;
+    DWORD deviceNumber = 0;
+    bool opens = true;
+    std::map<DWORD, DWORD> refused;  // control code -> error
+  };
+  void AddInterface(const Interface& iface);
+
+  // What a hub answers about one of its ports.
+  struct UsbPort {
+    DWORD connectionStatus = plat::DeviceConnected;
+    bool deviceIsHub = false;
+    plat::WORD bcdUsb = 0x0200;
+    plat::BYTE iSerialNumber = 3;
+    // The string descriptors by index, as the device returns them: the
+    // UTF-16 units after the length and type bytes, no terminator added.
+    std::map<plat::BYTE, std::u16string> strings;
+    plat::ULONG supportedProtocols = 3;  // USB 1.1 and 2.0
+    std::map<DWORD, DWORD> refused;      // control code -> error
+  };
+  // A hub: a node with a hub interface at `path`.
+  DEVINST AddHub(const std::u16string& path, DEVINST parent = 0);
+  void SetHubPort(DEVINST hub, DWORD port, const UsbPort& answers);
+
+  // A USB storage device on a hub port: its USB device node, its disk (or
+  // CD-ROM) node with the port as address, the disk interface and a volume
+  // for each letter.
+  struct UsbDrive {
+    std::string letters;  // "EF": two lettered partitions
+    DWORD deviceNumber = 0;
+    plat::UINT driveType = plat::DRIVE_REMOVABLE;
+    DWORD port = 1;
+    UsbPort device;
+    std::u16string serial;  // into device.strings[device.iSerialNumber] when not empty
+  };
+  struct UsbDriveNodes {
+    DEVINST usbDevice = 0, disk = 0;
+    std::u16string interfacePath;
+  };
+  UsbDriveNodes AddUsbDrive(DEVINST hub, const UsbDrive& drive);
+
+  // Hub requests seen, in order, for tests of the request fields.
+  struct HubRequest {
+    DWORD code;
+    std::vector<plat::BYTE> in;
+    DWORD outSize;
+  };
+  std::vector<HubRequest> HubRequests() const;
 
   // ---- What the program did ----
 

@@ -50,6 +50,18 @@ struct Handle {
 
 struct DevInfoSet {
   std::vector<std::size_t> devices;  // indexes into Impl::devices
+  std::vector<std::size_t> interfaces;  // indexes into Impl::interfaces (interface sets)
+};
+
+struct DeviceNode {
+  DEVINST parent = 0;
+  std::u16string instanceId;
+  bool hasAddress = false;
+  DWORD address = 0;
+};
+
+struct Hub {
+  std::map<DWORD, World::UsbPort> ports;
 };
 
 struct Key {
@@ -95,6 +107,14 @@ struct World::Impl {
   std::vector<IoFault> ioFaults;
   std::vector<FileOpen> fileOpens;
   std::function<LONGLONG()> counter;
+
+  // Volumes, device nodes, interfaces and hubs (sim_volumes.cpp, sim_usb.cpp).
+  std::map<char, World::Volume> volumes;            // upper-case letter
+  std::vector<DeviceNode> nodes;                    // DEVINST = kFirstNode + index
+  std::vector<World::Interface> interfaces;
+  std::map<DEVINST, Hub> hubs;
+  std::vector<World::HubRequest> hubRequests;
+  static constexpr DEVINST kFirstNode = 0x10000;  // above the phantom classes' nodes
   LONGLONG counterFrequency = 10000000;
   // Physical drives (sim_disks.cpp).
   struct DiskOpen {

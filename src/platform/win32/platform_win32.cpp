@@ -13,6 +13,8 @@
 #include <shellapi.h>
 #include <winioctl.h>
 #include <winver.h>
+#include <dbt.h>
+#include <usbioctl.h>
 
 #include <cstddef>
 #include <ctime>
@@ -82,11 +84,84 @@ static_assert(offsetof(plat::DISK_GEOMETRY, BytesPerSector) ==
               offsetof(::DISK_GEOMETRY, BytesPerSector));
 static_assert(sizeof(::LARGE_INTEGER) == sizeof(plat::LONGLONG));
 static_assert(sizeof(::ULARGE_INTEGER) == sizeof(plat::ULONGLONG));
-static_assert(plat::IOCTL_STORAGE_CHECK_VERIFY == IOCTL_STORAGE_CHECK_VERIFY);
-static_assert(plat::IOCTL_STORAGE_GET_DEVICE_NUMBER == IOCTL_STORAGE_GET_DEVICE_NUMBER);
-static_assert(plat::IOCTL_DISK_GET_DRIVE_GEOMETRY == IOCTL_DISK_GET_DRIVE_GEOMETRY);
-static_assert(plat::FILE_FLAG_WRITE_THROUGH == FILE_FLAG_WRITE_THROUGH);
-static_assert(plat::FILE_FLAG_NO_BUFFERING == FILE_FLAG_NO_BUFFERING);
+
+// The device interface records, the volume broadcast and the hub records.
+static_assert(sizeof(plat::SP_DEVICE_INTERFACE_DATA) == sizeof(::SP_DEVICE_INTERFACE_DATA));
+static_assert(offsetof(plat::SP_DEVICE_INTERFACE_DATA, InterfaceClassGuid) ==
+              offsetof(::SP_DEVICE_INTERFACE_DATA, InterfaceClassGuid));
+static_assert(offsetof(plat::SP_DEVICE_INTERFACE_DATA, Flags) == offsetof(::SP_DEVICE_INTERFACE_DATA, Flags));
+static_assert(offsetof(plat::SP_DEVICE_INTERFACE_DATA, Reserved) ==
+              offsetof(::SP_DEVICE_INTERFACE_DATA, Reserved));
+static_assert(sizeof(plat::SP_DEVICE_INTERFACE_DETAIL_DATA_W) == sizeof(::SP_DEVICE_INTERFACE_DETAIL_DATA_W));
+static_assert(offsetof(plat::SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath) ==
+              offsetof(::SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath));
+static_assert(sizeof(plat::DEV_BROADCAST_HDR) == sizeof(::DEV_BROADCAST_HDR));
+static_assert(sizeof(plat::DEV_BROADCAST_VOLUME) == sizeof(::DEV_BROADCAST_VOLUME));
+static_assert(offsetof(plat::DEV_BROADCAST_VOLUME, dbcv_devicetype) ==
+              offsetof(::DEV_BROADCAST_VOLUME, dbcv_devicetype));
+static_assert(offsetof(plat::DEV_BROADCAST_VOLUME, dbcv_unitmask) ==
+              offsetof(::DEV_BROADCAST_VOLUME, dbcv_unitmask));
+static_assert(offsetof(plat::DEV_BROADCAST_VOLUME, dbcv_flags) == offsetof(::DEV_BROADCAST_VOLUME, dbcv_flags));
+static_assert(sizeof(plat::USB_DEVICE_DESCRIPTOR) == sizeof(::USB_DEVICE_DESCRIPTOR));
+static_assert(offsetof(plat::USB_DEVICE_DESCRIPTOR, bcdUSB) == offsetof(::USB_DEVICE_DESCRIPTOR, bcdUSB));
+static_assert(offsetof(plat::USB_DEVICE_DESCRIPTOR, iSerialNumber) ==
+              offsetof(::USB_DEVICE_DESCRIPTOR, iSerialNumber));
+static_assert(sizeof(plat::USB_NODE_CONNECTION_INFORMATION_EX) ==
+              sizeof(::USB_NODE_CONNECTION_INFORMATION_EX));
+static_assert(offsetof(plat::USB_NODE_CONNECTION_INFORMATION_EX, DeviceDescriptor) ==
+              offsetof(::USB_NODE_CONNECTION_INFORMATION_EX, DeviceDescriptor));
+static_assert(offsetof(plat::USB_NODE_CONNECTION_INFORMATION_EX, DeviceIsHub) ==
+              offsetof(::USB_NODE_CONNECTION_INFORMATION_EX, DeviceIsHub));
+static_assert(offsetof(plat::USB_NODE_CONNECTION_INFORMATION_EX, DeviceAddress) ==
+              offsetof(::USB_NODE_CONNECTION_INFORMATION_EX, DeviceAddress));
+static_assert(offsetof(plat::USB_NODE_CONNECTION_INFORMATION_EX, ConnectionStatus) ==
+              offsetof(::USB_NODE_CONNECTION_INFORMATION_EX, ConnectionStatus));
+static_assert(sizeof(::USB_CONNECTION_STATUS) == sizeof(plat::DWORD));
+static_assert(plat::NoDeviceConnected == ::NoDeviceConnected);
+static_assert(plat::DeviceConnected == ::DeviceConnected);
+static_assert(sizeof(plat::USB_DESCRIPTOR_REQUEST) == sizeof(::USB_DESCRIPTOR_REQUEST));
+static_assert(offsetof(plat::USB_DESCRIPTOR_REQUEST, SetupPacket) ==
+              offsetof(::USB_DESCRIPTOR_REQUEST, SetupPacket));
+static_assert(offsetof(plat::USB_DESCRIPTOR_REQUEST, SetupPacket.wValue) ==
+              offsetof(::USB_DESCRIPTOR_REQUEST, SetupPacket.wValue));
+static_assert(offsetof(plat::USB_DESCRIPTOR_REQUEST, SetupPacket.wLength) ==
+              offsetof(::USB_DESCRIPTOR_REQUEST, SetupPacket.wLength));
+static_assert(sizeof(plat::USB_NODE_CONNECTION_INFORMATION_EX_V2) ==
+              sizeof(::USB_NODE_CONNECTION_INFORMATION_EX_V2));
+static_assert(offsetof(plat::USB_NODE_CONNECTION_INFORMATION_EX_V2, SupportedUsbProtocols) ==
+              offsetof(::USB_NODE_CONNECTION_INFORMATION_EX_V2, SupportedUsbProtocols));
+static_assert(offsetof(plat::USB_NODE_CONNECTION_INFORMATION_EX_V2, Flags) ==
+              offsetof(::USB_NODE_CONNECTION_INFORMATION_EX_V2, Flags));
+// The SDK spells these constants as macros: take their values, then let
+// our names through.
+constexpr ::DWORD kSdk_DBT_DEVICEARRIVAL = DBT_DEVICEARRIVAL;
+#undef DBT_DEVICEARRIVAL
+constexpr ::DWORD kSdk_DBT_DEVICEREMOVECOMPLETE = DBT_DEVICEREMOVECOMPLETE;
+#undef DBT_DEVICEREMOVECOMPLETE
+constexpr ::DWORD kSdk_DBT_DEVTYP_VOLUME = DBT_DEVTYP_VOLUME;
+#undef DBT_DEVTYP_VOLUME
+constexpr ::DWORD kSdk_IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX = IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX;
+#undef IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX
+constexpr ::DWORD kSdk_IOCTL_USB_GET_DESCRIPTOR_FROM_NODE_CONNECTION = IOCTL_USB_GET_DESCRIPTOR_FROM_NODE_CONNECTION;
+#undef IOCTL_USB_GET_DESCRIPTOR_FROM_NODE_CONNECTION
+constexpr ::DWORD kSdk_IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX_V2 = IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX_V2;
+#undef IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX_V2
+constexpr ::DWORD kSdk_SPDRP_ADDRESS = SPDRP_ADDRESS;
+#undef SPDRP_ADDRESS
+constexpr ::DWORD kSdk_FILE_DEVICE_DISK = FILE_DEVICE_DISK;
+#undef FILE_DEVICE_DISK
+constexpr ::DWORD kSdk_FILE_DEVICE_CD_ROM = FILE_DEVICE_CD_ROM;
+#undef FILE_DEVICE_CD_ROM
+static_assert(plat::DBT_DEVICEARRIVAL == kSdk_DBT_DEVICEARRIVAL);
+static_assert(plat::DBT_DEVICEREMOVECOMPLETE == kSdk_DBT_DEVICEREMOVECOMPLETE);
+static_assert(plat::DBT_DEVTYP_VOLUME == kSdk_DBT_DEVTYP_VOLUME);
+static_assert(plat::IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX == kSdk_IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX);
+static_assert(plat::IOCTL_USB_GET_DESCRIPTOR_FROM_NODE_CONNECTION == kSdk_IOCTL_USB_GET_DESCRIPTOR_FROM_NODE_CONNECTION);
+static_assert(plat::IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX_V2 == kSdk_IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX_V2);
+static_assert(plat::SPDRP_ADDRESS == kSdk_SPDRP_ADDRESS);
+static_assert(plat::FILE_DEVICE_DISK == kSdk_FILE_DEVICE_DISK);
+static_assert(plat::FILE_DEVICE_CD_ROM == kSdk_FILE_DEVICE_CD_ROM);
+static_assert(plat::DIGCF_INTERFACE_FLAGS == (DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
 
 ::HWND Win(plat::HWND window) { return reinterpret_cast<::HWND>(window); }
 ::HKEY Win(plat::HKEY key) { return reinterpret_cast<::HKEY>(key); }
@@ -261,6 +336,30 @@ DWORD GetLogicalDriveStringsA(DWORD size, char* buffer) {
 }
 UINT GetDriveTypeA(const char* root) { return ::GetDriveTypeA(root); }
 UINT GetDriveTypeW(const WCHAR* root) { return ::GetDriveTypeW(Win(root)); }
+
+// ---- Device interfaces, the device tree and USB hubs ----
+BOOL SetupDiEnumDeviceInterfaces(HDEVINFO set, SP_DEVINFO_DATA* device, const GUID* interfaceClass,
+                                 DWORD memberIndex, SP_DEVICE_INTERFACE_DATA* data) {
+  return ::SetupDiEnumDeviceInterfaces(set, Win(device), Win(interfaceClass), memberIndex,
+                                       reinterpret_cast<::SP_DEVICE_INTERFACE_DATA*>(data));
+}
+BOOL SetupDiGetDeviceInterfaceDetailW(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* data,
+                                      SP_DEVICE_INTERFACE_DETAIL_DATA_W* detail, DWORD detailSize,
+                                      DWORD* requiredSize, SP_DEVINFO_DATA* device) {
+  return ::SetupDiGetDeviceInterfaceDetailW(
+      set, reinterpret_cast<::SP_DEVICE_INTERFACE_DATA*>(data),
+      reinterpret_cast<::SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(detail), detailSize, Win(requiredSize),
+      Win(device));
+}
+BOOL SetupDiGetDeviceRegistryPropertyW(HDEVINFO set, SP_DEVINFO_DATA* device, DWORD property,
+                                       DWORD* valueType, BYTE* buffer, DWORD size,
+                                       DWORD* requiredSize) {
+  return ::SetupDiGetDeviceRegistryPropertyW(set, Win(device), property, Win(valueType), buffer, size,
+                                             Win(requiredSize));
+}
+CONFIGRET CM_Get_Parent(DEVINST* parent, DEVINST node, ULONG flags) {
+  return ::CM_Get_Parent(reinterpret_cast<::DEVINST*>(parent), node, flags);
+}
 
 // ---- High-resolution counter ----
 BOOL QueryPerformanceCounter(LONGLONG* count) {
