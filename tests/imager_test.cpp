@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "fixture.h"
 #include "imager/disk_image.h"
+#include "platform/sim/demo_scenario.h"
 #include "ui/messages.h"
 
 using namespace plat;
@@ -27,9 +28,14 @@ constexpr int kJobControls[] = {1003, 1004, 1005, 1, 1007, 1008, 1009, 1011, 101
 
 std::u16string U16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+// At most `limit` bytes of a file, in one read.
+std::string ReadAll(const fs::path& p, std::size_t limit = SIZE_MAX) {
+  std::error_code error;
+  std::size_t size = std::min<std::size_t>(static_cast<std::size_t>(fs::file_size(p, error)), limit);
+  if (error) return {};
+  std::string bytes(size, '\0');
+  std::ifstream(p, std::ios::binary).read(bytes.data(), static_cast<std::streamsize>(size));
+  return bytes;
 }
 
 void WriteAll(const fs::path& p, const std::string& bytes) {
@@ -495,6 +501,31 @@ TEST_F(ImagerTest, DestroyingTheDialogDuringARunWaitsForTheWorker) {
   dlg.reset();  // must not return while the worker still reads the record
   EXPECT_EQ(world->OpenIoHandles(), 0);
   EXPECT_LT(Image().size(), device.size());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ImagerTest, TheDemoDrivesHoldAPartitionTableAndDataThenZeros) {
+  ASSERT_TRUE(AddDemoDisks(*world, U16(dir.string())));
+  constexpr std::size_t kCylinder = 255 * 63 * 512;
+  struct Case {
+    DWORD number;
+    bool shortImage;
+    std::size_t cylinders;
+  } cases[] = {{3, true, 13}, {4, false, 8}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.number);
+    ASSERT_EQ(Run(c.number, c.shortImage), 0u);
+    std::string image = Image();
+    ASSERT_EQ(image.size(), c.cylinders * kCylinder);
+    EXPECT_EQ(image.substr(510, 2), "\x55\xAA");
+    EXPECT_EQ(image[446 + 4], 0x0C);
+    std::string drive =
+        ReadAll(dir / ("TidewellDemo-PhysicalDrive" + std::to_string(c.number) + ".bin"), image.size());
+    EXPECT_TRUE(image == drive);
+  }
 }
 
 }  // namespace

@@ -150,6 +150,7 @@ class World {
     plat::DISK_GEOMETRY geometry{};
     std::u16string backingFile;
     bool readDenied = false;  // read opens fail with 5, as for a user without administrator rights
+    DWORD readDelayMs = 0;    // each read takes this long on the world's clock (the demo's pace)
   };
   void AddPhysicalDrive(DWORD number, const PhysicalDrive& drive);
   void RemovePhysicalDrive(DWORD number);  // the device is gone: opens fail with 2

@@ -27,10 +27,10 @@ bool Conflicts(const World::Impl::DiskOpen& a, const World::Impl::DiskOpen& b) {
 
 class DiskObject : public IoObject {
  public:
-  DiskObject(DWORD number, std::unique_ptr<IoObject> backing, const DISK_GEOMETRY& geometry,
+  DiskObject(DWORD number, std::unique_ptr<IoObject> backing, const World::PhysicalDrive& drive,
              DWORD access, std::shared_ptr<std::vector<World::Impl::DiskOpen>> opens, std::size_t slot)
-      : number_(number), backing_(std::move(backing)), geometry_(geometry), access_(access),
-        opens_(std::move(opens)), slot_(slot) {}
+      : number_(number), backing_(std::move(backing)), geometry_(drive.geometry),
+        readDelayMs_(drive.readDelayMs), access_(access), opens_(std::move(opens)), slot_(slot) {}
   ~DiskObject() override {
     auto& w = Current().impl();
     std::lock_guard<std::mutex> lock(w.mu);
@@ -57,6 +57,7 @@ class DiskObject : public IoObject {
       return false;
     }
     if (auto& hook = Current().onDiskRead) hook(number_, position);
+    if (readDelayMs_) Sleep(readDelayMs_);
     return backing_->ReadAt(position, buffer, size, read, error);
   }
   bool WriteAt(LONGLONG, const void*, DWORD, DWORD*, DWORD& error) override {
@@ -69,6 +70,7 @@ class DiskObject : public IoObject {
   DWORD number_;
   std::unique_ptr<IoObject> backing_;
   DISK_GEOMETRY geometry_;
+  DWORD readDelayMs_;
   DWORD access_;
   std::shared_ptr<std::vector<World::Impl::DiskOpen>> opens_;
   std::size_t slot_;
@@ -133,7 +135,7 @@ std::unique_ptr<IoObject> OpenPhysicalDrive(World& world, DWORD number, const Op
     error = ERROR_NOT_READY;  // no medium behind the device
     return nullptr;
   }
-  return std::make_unique<DiskObject>(number, std::move(backing), drive.geometry, request.access,
+  return std::make_unique<DiskObject>(number, std::move(backing), drive, request.access,
                                       std::move(opens), slot);
 }
 
