@@ -1,6 +1,7 @@
 // The disk imager: the copy over simulated drives backed by host files, and
 // the dialog's checks, save dialog, progress and outcome.
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <cstdint>
@@ -58,8 +59,11 @@ std::string DriveBytes(std::uint32_t blocks, const std::vector<std::uint32_t>& d
 class ImagerTest : public DialogTest {
  protected:
   ImagerTest() {
+    // One folder per test and run: suites of several builds may run at once.
     dir = fs::temp_directory_path() /
-          ("tw_imager_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+          ("tw_imager_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + "_" +
+           std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
   }
