@@ -455,6 +455,23 @@ TEST_F(ImagerTest, TheControlsAreLockedWhileTheCopyRunsAndComeBackAfter) {
   EXPECT_EQ(Image(), device);
 }
 
+TEST_F(ImagerTest, AWorkerThatCannotBeStartedLeavesTheDialogIdle) {
+  AddDrive(3, 4, {1});
+  CTidewellDlg& d = OpenWithSource(L"F", 3);
+  SetPath(ImagePath());
+  world->FailCall("CreateThread", ERROR_NOT_ENOUGH_MEMORY);
+  ASSERT_TRUE(hl::Click(d, 1015));
+  EXPECT_EQ(Boxes(), std::vector<std::wstring>{L"The disk image could not be started.\nNot enough memory "
+                                               L"resources are available to process this command.\r\n"});
+  for (int id : kJobControls) EXPECT_TRUE(hl::Enabled(d, id)) << id;
+  EXPECT_TRUE(hl::Enabled(d, 1002));
+  EXPECT_EQ(d.Image().notifyWindow, nullptr);
+  // And the next click runs.
+  ASSERT_TRUE(hl::Click(d, 1015));
+  ASSERT_TRUE(Finish());
+  EXPECT_EQ(Image(), device);
+}
+
 TEST_F(ImagerTest, ClosingDuringARunStopsAfterTheBlockInHandAndEndsTheDialog) {
   struct Case {
     const char* name;

@@ -19,12 +19,9 @@ struct ImageJob {
   std::uint32_t deviceNumber = 0;
   std::uint32_t errorCode = 0;
   // Set by the dialog when it is closing: the worker stops after the block
-  // in hand, as if that block's write had failed.
+  // in hand and ends with ERROR_OPERATION_ABORTED.
   std::atomic<bool> stopRequested{false};
 };
-
-// The code of a run stopped by a close request.
-constexpr std::uint32_t ERROR_OPERATION_ABORTED = 995;
 
 // Opens "\\.\PhysicalDrive<deviceNumber>" for a query and asks its geometry.
 bool QueryDiskGeometry(std::uint32_t deviceNumber, plat::DISK_GEOMETRY& geometry);
