@@ -1331,6 +1331,42 @@ int SetText(int id, const std::wstring& text) {
   return TextOf(w) == text ? 0 : Fail(L"the text reads " + Quote(TextOf(w)));
 }
 
+// Clicks "..." and answers the save dialog with `name` typed into its file
+// name box, then checks that 1017 reads `want`.
+int BrowseSave(const std::wstring& name, const std::wstring& want) {
+  Checks c(L"browse-save");
+  HWND main = MainOrFail();
+  HWND browse = main ? ControlOrFail(main, 1014) : nullptr;
+  if (!browse) return 1;
+  PostMessageW(browse, BM_CLICK, 0, 0);
+  HWND box = nullptr;
+  if (!Poll(10000, [&] { return (box = FindMessageBox()) != nullptr; })) {
+    c.Expect(false, L"a save dialog within 10 s");
+    return 1;
+  }
+  Ask(box, WM_NULL);
+  c.Expect(TextOf(box) == L"Save As", L"the dialog is \"Save As\"", Quote(TextOf(box)));
+  // The explorer-style dialog's file type list (cmb1) and file name box (cmb13, else edt1).
+  HWND types = GetDlgItem(box, 0x470);
+  std::wstring first = types ? ComboItem(types, 0).value_or(L"") : L"";
+  std::wstring second = types ? ComboItem(types, 1).value_or(L"") : L"";
+  c.Expect(first == L"Image files" && second == L"All Files", L"the types are \"Image files\" then \"All Files\"",
+           Quote(first) + L", " + Quote(second));
+  HWND nameBox = GetDlgItem(box, 0x47C);
+  if (!nameBox) nameBox = GetDlgItem(box, 0x480);
+  if (!nameBox) {
+    c.Expect(false, L"the file name box found");
+    return 1;
+  }
+  SendMessageTimeoutW(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()), SMTO_ABORTIFHUNG, kAnswerMs,
+                      nullptr);
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+  HWND path = GetDlgItem(main, 1017);
+  bool filled = Poll(5000, [&] { return FindMessageBox() == nullptr && TextOf(path) == want; });
+  c.Expect(filled, L"1017 reads " + Quote(want), Quote(TextOf(path)));
+  return c.failed() ? 1 : 0;
+}
+
 // Clicks "Create Image" and watches bar 1020 until the outcome box shows:
 // the controls are locked while the bar moves; then the bar stands at 100
 // in the state asked for, the box reads `--result`, and after OK the
@@ -1468,6 +1504,7 @@ int Usage() {
       L"  select ID INDEX          selects an item of a combo box and sends CBN_SELCHANGE\n"
       L"  volume arrive|remove|post LETTERS   sends (or tries to post) a volume broadcast\n"
       L"  set-text ID TEXT         sets a control's text\n"
+      L"  browse-save NAME WANT    clicks \"...\", types NAME into the save dialog, OK; 1017 reads WANT\n"
       L"  image-run [--moves] [--error] [--result TEXT] [--shot FILE] [--close-at N]\n"
       L"                           clicks Create Image and checks the run to its outcome box,\n"
       L"                           or closes the window once bar 1020 reaches N");
@@ -1515,6 +1552,7 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"expect-drives" && argc == 3) return ExpectDrives(argv[2]);
   if (cmd == L"set-text" && argc == 4 && ParseInt(argv[2], &id)) return SetText(id, argv[3]);
   if (cmd == L"image-run") return ImageRun(argc, argv);
+  if (cmd == L"browse-save" && argc == 4) return BrowseSave(argv[2], argv[3]);
   int index = 0;
   if (cmd == L"select" && argc == 4 && ParseInt(argv[2], &id) && ParseInt(argv[3], &index))
     return SelectItem(id, index);

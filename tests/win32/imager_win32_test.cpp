@@ -85,14 +85,16 @@ TEST_F(Win32Imager, ARunOnPhysicalDrive0EndsWithWinesReadErrorAndAnEmptyFile) {
 }
 
 TEST_F(Win32Imager, ADriveThatIsNotThereIsASeekError) {
+  // Wine numbers a drive for each mapped floppy letter too (E: here is one),
+  // so a number far past them.
   DISK_GEOMETRY geometry{};
-  EXPECT_FALSE(QueryDiskGeometry(1, geometry));
+  EXPECT_FALSE(QueryDiskGeometry(63, geometry));
   ImageJob job;
-  job.imagePath = Path("drive1.img");
-  job.deviceNumber = 1;
+  job.imagePath = Path("drive63.img");
+  job.deviceNumber = 63;
   EXPECT_FALSE(CreateDiskImage(job));
   EXPECT_EQ(job.errorCode, ERROR_SEEK);
-  EXPECT_FALSE(fs::exists(dir / "drive1.img"));
+  EXPECT_FALSE(fs::exists(dir / "drive63.img"));
 }
 
 TEST_F(Win32Imager, BlockBuffersComeFromThePlatform) {
