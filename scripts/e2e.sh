@@ -502,4 +502,49 @@ else
   note "skip m, n: no loopback build or server (scripts/test.sh provides both)"
 fi
 
+# ---- the disk imager, on the demo's drives ----
+# The demo writes its drives' bytes to the user's temporary folder at start;
+# stick E (device 2) is 40 cylinders of 8,225,280 bytes and 1 MiB more, with
+# a partition table and data into its third cylinder, then zeros.
+cylinder=8225280
+
+# drive_file NUMBER: the demo's backing file of that physical drive.
+drive_file() { find "$WINEPREFIX/drive_c/users" -name "TidewellDemo-PhysicalDrive$1.bin" 2>/dev/null | head -n1; }
+
+# image_is FILE DRIVE CYLINDERS: the file is exactly the drive's first cylinders.
+image_is() {
+  local file=$1 drive size want=$(($3 * cylinder))
+  drive=$(drive_file "$2")
+  [[ -n $drive ]] || { echo "no backing file of drive $2"; return 1; }
+  size=$(stat -c %s "$file" 2>/dev/null) || { echo "no image $file"; return 1; }
+  [[ $size -eq $want ]] || { echo "the image has $size bytes, want $want"; return 1; }
+  cmp -n "$want" "$file" "$drive" && echo "$size bytes equal to the drive's first $3 cylinders"
+}
+
+# o. A full image of E, then a short one, through the real window.
+started o "$demo"
+check "o: 1016 shows E" drv expect-text 1016 E
+# The save dialog adds the image type's extension to a name typed without one.
+checks "o, ..." drv browse-save "$(winpath "$work/e-full")" "$(winpath "$work/e-full.img")"
+checks "o, full" drv image-run --moves --result "Disk image successfully written." \
+  --shot "$(winpath "$work/imaging.bmp")"
+check "o: screenshot-imaging.png written" to_png "$work/imaging.bmp" screenshot-imaging.png
+check "o: the full image is E's 40 cylinders, byte for byte" image_is "$work/e-full.img" 2 40
+check "o: \"Short Image\" checked" drv set-check 1018 on
+check "o: a new path typed into 1017" drv set-text 1017 "$(winpath "$work/e-short.img")"
+checks "o, short" drv image-run --moves --result "Disk image successfully written."
+check "o: the short image ends with E's third cylinder, the last with data" \
+  image_is "$work/e-short.img" 2 3
+# p. A directory as the path: the system's text for code 5, the bar in its error state.
+check "p: a folder typed into 1017" drv set-text 1017 "$(winpath "$work")"
+checks p drv image-run --error --result $'Error making disk image.\nAccess is denied.\r\n'
+check "p: Exit clicked" drv click 1
+ends o
+
+# q. Closing during a run: the copy stops and the program ends within seconds.
+started q "$demo"
+check "q: the image path typed into 1017" drv set-text 1017 "$(winpath "$work/e-closed.img")"
+checks q drv image-run --close-at 20
+ends q
+
 summary

@@ -47,6 +47,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                        TIDEWELL_VERSION_TWEAK);
   BuildDemoWorld(world);
   AddStickFolders(world);
+  // The demo's drives have real bytes, kept in the user's temporary folder.
+  wchar_t temp[MAX_PATH + 1] = L"";
+  DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+  if (n > 0 && n <= MAX_PATH) AddDemoDisks(world, std::u16string(temp, temp + n));
   world.SetRealTime(true);
   world.SetRemovalDelayMs(25);  // about what the class installer takes on a real machine
   theApp.InitInstance();

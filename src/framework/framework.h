@@ -425,6 +425,42 @@ std::wstring AppName();
 // icon, MB_YESNO the question icon. Returns IDOK, IDYES or IDNO.
 int AfxMessageBox(const std::wstring& text, UINT type = MB_OK);
 
+// ---- The save-file dialog ----
+
+constexpr DWORD OFN_NOTESTFILECREATE = 0x10000;
+
+// What the program asks of the platform's save dialog. `filter` is in the
+// framework's form, "Name|*.ext|Name|*.*|".
+struct SaveFileRequest {
+  HWND owner;
+  std::wstring defaultExt;
+  std::wstring fileName;
+  DWORD flags;
+  std::wstring filter;
+};
+namespace backend {
+// Shows the dialog modally; true with the chosen full path on OK.
+bool GetSaveFileName(const SaveFileRequest& request, std::wstring& path);
+}  // namespace backend
+
+// The save dialog only (the imager never opens a file for reading here).
+class CFileDialog {
+ public:
+  CFileDialog(bool openFileDialog, const wchar_t* defaultExt, const wchar_t* fileName, DWORD flags,
+              const wchar_t* filter, CWnd* parent = nullptr)
+      : request_{parent ? parent->GetSafeHwnd() : nullptr, defaultExt ? defaultExt : L"",
+                 fileName ? fileName : L"", flags, filter ? filter : L""} {
+    (void)openFileDialog;
+  }
+  // IDOK with a path, or IDCANCEL.
+  INT_PTR DoModal() { return backend::GetSaveFileName(request_, path_) ? IDOK : IDCANCEL; }
+  const std::wstring& GetPathName() const { return path_; }
+
+ private:
+  SaveFileRequest request_;
+  std::wstring path_;
+};
+
 // ---- Threads and mutexes ----
 
 using AFX_THREADPROC = UINT (*)(void*);

@@ -35,6 +35,10 @@ constexpr Entry kMessageMap[] = {
     OnMessage(WM_SPEED_PROGRESS, &CTidewellDlg::OnSpeedProgress),
     OnMessage(WM_SPEED_READ_RATE, &CTidewellDlg::OnReadRate),
     OnMessage(WM_SPEED_WRITE_RATE, &CTidewellDlg::OnWriteRate),
+    OnCommand(1015, BN_CLICKED, &CTidewellDlg::OnCreateImage),
+    OnCommand(1014, BN_CLICKED, &CTidewellDlg::OnBrowseImageFile),
+    OnMessage(WM_IMAGE_FINISHED, &CTidewellDlg::OnImageFinished),
+    OnMessage(WM_IMAGE_PROGRESS, &CTidewellDlg::OnImageProgress),
     OnCommand(1035, BN_CLICKED, &CTidewellDlg::OnFindSerialNumber),
     OnCommand(1004, BN_CLICKED, &CTidewellDlg::OnAboutClicked),
     OnNotify(1019, NM_CLICK, &CTidewellDlg::OnImageHelpClicked),
@@ -85,6 +89,11 @@ CTidewellDlg::~CTidewellDlg() {
     speedJob.stopRequested = true;
     plat::WaitForSingleObject(speedThread->Handle(), plat::INFINITE);
     delete speedThread;
+  }
+  if (imageThread) {
+    imageJob.stopRequested = true;
+    plat::WaitForSingleObject(imageThread->Handle(), plat::INFINITE);
+    delete imageThread;
   }
 }
 
@@ -139,6 +148,7 @@ BOOL CTidewellDlg::OnInitDialog() {
   }
   SetIcon(appIcon, true);
   removalThread = nullptr;
+  imageThread = nullptr;
 
   std::wstring version;
   GetOwnVersionText(version);
@@ -151,6 +161,7 @@ BOOL CTidewellDlg::OnInitDialog() {
   TakeCensus();
   UpdatePhantomStatus();
 
+  imageJob.notifyWindow = nullptr;
   imageProgress.SetPos(0);
   BuildDriveList(driveList);
   speedJob.writeRate = 0;
@@ -259,6 +270,7 @@ void CTidewellDlg::OnCancel() {
   closeRequested = true;
   if (removalIdle == 0) RequestAbort(removalJob);
   speedJob.stopRequested = true;  // read only while a test runs
+  if (imageJob.notifyWindow) imageJob.stopRequested = true;
 }
 
 void CTidewellDlg::EndIfCloseRequested() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "framework/framework.h"
+#include "imager/disk_image.h"
 #include "phantom/census.h"
 #include "speedtest/speed_test.h"
 #include "storage/drive_list.h"
@@ -42,6 +43,12 @@ class CTidewellDlg : public fw::CDialogEx {
   fw::LRESULT OnWriteRate(fw::WPARAM text, fw::LPARAM);
   fw::LRESULT OnSpeedProgress(fw::WPARAM percent, fw::LPARAM);
   fw::LRESULT OnSpeedFinished(fw::WPARAM error, fw::LPARAM);
+  // The disk imager (handlers_imager.cpp).
+  void OnCreateImage();
+  void OnBrowseImageFile();
+  void StartImaging(const std::u16string& path, std::int32_t shortImage, std::uint32_t deviceNumber);
+  fw::LRESULT OnImageProgress(fw::WPARAM percent, fw::LPARAM);
+  fw::LRESULT OnImageFinished(fw::WPARAM errorCode, fw::LPARAM);
 
   // Escape, the close box and the system menu's Close. While a worker runs,
   // the dialog asks it to stop and ends once its end has been handled.
@@ -74,6 +81,7 @@ class CTidewellDlg : public fw::CDialogEx {
   const RemovalJob& Removal() const { return removalJob; }
   const fw::CWinThread* RemovalThread() const { return removalThread; }
   const SpeedJob& Speed() const { return speedJob; }
+  const ImageJob& Image() const { return imageJob; }
 
  protected:
   void DoDataExchange(fw::CDataExchange* dx) override;
@@ -95,9 +103,11 @@ class CTidewellDlg : public fw::CDialogEx {
 
   RemovalJob removalJob;
   SpeedJob speedJob;
+  ImageJob imageJob;
   std::int32_t removalIdle = 1;
   DriveList driveList;
   fw::CWinThread* removalThread = nullptr;
+  fw::CWinThread* imageThread = nullptr;
   fw::CWinThread* speedThread = nullptr;
   CUpdaterThread* updaterThread = nullptr;
   bool updateNoticeShown = false;

@@ -73,6 +73,8 @@ struct Scripts {
   std::vector<int> modalRun;
   std::deque<int> answers;
   std::vector<MessageBoxShown> boxes;
+  std::deque<std::optional<std::wstring>> saveAnswers;
+  std::vector<SaveFileRequest> saveDialogs;
 } g_scripts;
 
 Window* W(HWND h) { return reinterpret_cast<Window*>(h); }
@@ -251,6 +253,10 @@ void ScriptMessageBoxAnswers(std::vector<int> answers) {
   g_scripts.answers.assign(answers.begin(), answers.end());
 }
 const std::vector<MessageBoxShown>& MessageBoxesShown() { return g_scripts.boxes; }
+void ScriptSaveFileAnswers(std::vector<std::optional<std::wstring>> answers) {
+  g_scripts.saveAnswers.assign(answers.begin(), answers.end());
+}
+const std::vector<SaveFileRequest>& SaveFileDialogsShown() { return g_scripts.saveDialogs; }
 void ResetScripts() { g_scripts = Scripts{}; }
 
 bool Click(CDialog& dialog, int id) {
@@ -402,6 +408,10 @@ int CurSel(const CDialog& dialog, int id) {
 int ProgressPos(const CDialog& dialog, int id) {
   Window* c = ControlOf(dialog, id);
   return c ? c->pos : -1;
+}
+WPARAM ProgressState(const CDialog& dialog, int id) {
+  Window* c = ControlOf(dialog, id);
+  return c ? c->pbState : 0;
 }
 int Invalidations(const CDialog& dialog, int id) {
   Window* c = ControlOf(dialog, id);
@@ -590,6 +600,16 @@ int MessageBox(HWND, const std::wstring& text, const std::wstring& caption, UINT
       if (!w->parent) w->log.push_back(L"box " + text);
   }
   return answer;
+}
+
+bool GetSaveFileName(const SaveFileRequest& request, std::wstring& path) {
+  headless::g_scripts.saveDialogs.push_back(request);
+  if (headless::g_scripts.saveAnswers.empty()) return false;
+  std::optional<std::wstring> answer = headless::g_scripts.saveAnswers.front();
+  headless::g_scripts.saveAnswers.pop_front();
+  if (!answer) return false;
+  path = *answer;
+  return true;
 }
 
 void InitCommonControls() {}

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,11 @@ const std::vector<int>& ModalDialogsRun();
 void ScriptMessageBoxAnswers(std::vector<int> answers);
 const std::vector<MessageBoxShown>& MessageBoxesShown();
 
+// Answers for the next save dialogs, in order: a path for OK, nullopt for
+// Cancel; when none is left a save dialog is cancelled.
+void ScriptSaveFileAnswers(std::vector<std::optional<std::wstring>> answers);
+const std::vector<SaveFileRequest>& SaveFileDialogsShown();
+
 // Clears scripts, answers and records between tests.
 void ResetScripts();
 
@@ -93,6 +99,7 @@ std::vector<std::wstring> Items(const CDialog& dialog, int id);
 std::vector<std::uintptr_t> ItemData(const CDialog& dialog, int id);
 int CurSel(const CDialog& dialog, int id);
 int ProgressPos(const CDialog& dialog, int id);
+WPARAM ProgressState(const CDialog& dialog, int id);  // PBST_NORMAL or PBST_ERROR
 int Invalidations(const CDialog& dialog, int id);
 int Focus(const CDialog& dialog);  // id of the focused control, 0 for none
 HICON Icon(const CDialog& dialog, bool big);

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <atomic>
 #include <cstddef>
@@ -23,6 +24,7 @@
 #undef AppendMenu
 #undef CreateFont
 #undef PostThreadMessage
+#undef GetSaveFileName
 
 namespace fw {
 namespace {
@@ -174,6 +176,41 @@ void DrawIcon(HDC dc, int x, int y, HICON icon) { ::DrawIcon(Win(dc), x, y, Win(
 
 int MessageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) {
   return ::MessageBoxW(Win(owner), text.c_str(), caption.c_str(), type);
+}
+
+bool GetSaveFileName(const SaveFileRequest& request, std::wstring& path) {
+  // "Name|*.ext|Name|*.*|" becomes the platform's "Name\0*.ext\0...\0\0".
+  std::wstring filter = request.filter;
+  for (wchar_t& c : filter)
+    if (c == L'|') c = L'\0';
+  filter.push_back(L'\0');
+  // The dialog would take the first three letters of a default extension
+  // that is a description ("Image files" gives ".Ima"): the first pattern's
+  // extension is what the user expects.
+  std::wstring defaultExt = request.defaultExt;
+  if (defaultExt.find_first_of(L" .*") != std::wstring::npos || defaultExt.size() > 3) {
+    std::wstring::size_type star = request.filter.find(L"*.");
+    std::wstring::size_type end = request.filter.find_first_of(L"|;", star);
+    defaultExt = star == std::wstring::npos ? L"" : request.filter.substr(star + 2, end - star - 2);
+    if (defaultExt == L"*") defaultExt.clear();
+  }
+  std::vector<wchar_t> file(32768, L'\0');
+  request.fileName.copy(file.data(), file.size() - 1);
+  ::HWND owner = Win(request.owner);
+  if (!owner)
+    if (CWinApp* app = AfxGetApp(); app && app->m_pMainWnd) owner = Win(app->m_pMainWnd->GetSafeHwnd());
+  ::OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof(ofn);
+  ofn.hwndOwner = owner;
+  ofn.lpstrFilter = filter.c_str();
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<::DWORD>(file.size());
+  ofn.lpstrDefExt = defaultExt.empty() ? nullptr : defaultExt.c_str();
+  ofn.Flags = request.flags | OFN_EXPLORER;
+  if (!::GetSaveFileNameW(&ofn)) return false;
+  path = file.data();
+  return true;
 }
 
 void InitCommonControls() {

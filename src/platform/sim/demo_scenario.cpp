@@ -116,3 +116,4 @@ void BuildDemoWorld(sim::World& world) {
   }
   AddDemoDrives(world);
 }
+

@@ -5,3 +5,9 @@
 #include "platform/sim/sim.h"
 
 void BuildDemoWorld(sim::World& world);
+
+// The physical drives behind the demo's USB sticks, numbered as their
+// volumes: a partition table and some data, then zeros. Their bytes are
+// written as files in `hostFolder` (sparse where the host allows), so an
+// image taken from the demo can be compared with them.
+bool AddDemoDisks(sim::World& world, const std::u16string& hostFolder);

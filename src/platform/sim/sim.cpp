@@ -485,17 +485,23 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 
 BOOL CloseHandle(HANDLE handle) {
   auto& w = W();
-  std::lock_guard<std::mutex> lock(w.mu);
-  sim::Handle* h = FindHandle(handle);
-  if (!h) {
-    sim::t_lastError = ERROR_INVALID_HANDLE;
-    return 0;
+  std::unique_ptr<sim::Handle> gone;
+  {
+    std::lock_guard<std::mutex> lock(w.mu);
+    sim::Handle* h = FindHandle(handle);
+    if (!h) {
+      sim::t_lastError = ERROR_INVALID_HANDLE;
+      return 0;
+    }
+    w.LogLocked("CloseHandle");
+    if (h->kind == sim::Handle::Mutex && --h->mutex->handles == 0 && !h->mutex->name.empty())
+      w.mutexes.erase(h->mutex->name);
+    w.handles.erase(h);
+    gone.reset(h);
   }
-  w.LogLocked("CloseHandle");
-  if (h->kind == sim::Handle::Mutex && --h->mutex->handles == 0 && !h->mutex->name.empty())
-    w.mutexes.erase(h->mutex->name);
-  w.handles.erase(h);
-  delete h;
+  // Released outside the world's lock: an object behind an I/O handle closes
+  // host files and may take the lock itself.
+  gone.reset();
   return 1;
 }
 

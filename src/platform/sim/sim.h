@@ -151,6 +151,26 @@ class World {
   std::vector<std::string> CallLog() const;
   // Memory blocks from VirtualAlloc not yet freed.
   int LiveAllocations() const;
+
+  // ---- Physical drives ----
+
+  // "\\.\PhysicalDrive<number>": a disk that answers the geometry request
+  // with `geometry` and whose bytes are those of the host file `backingFile`
+  // (UTF-16; its length is the device's length). Opens are checked against
+  // the access and sharing of the handles already open on it. The drive is
+  // "not ready" (21) while the backing file is missing.
+  struct PhysicalDrive {
+    plat::DISK_GEOMETRY geometry{};
+    std::u16string backingFile;
+    bool readDenied = false;  // read opens fail with 5, as for a user without administrator rights
+    DWORD readDelayMs = 0;    // each read takes this long on the world's clock (the demo's pace)
+  };
+  void AddPhysicalDrive(DWORD number, const PhysicalDrive& drive);
+  void RemovePhysicalDrive(DWORD number);  // the device is gone: opens fail with 2
+  // Runs on the calling thread, outside every lock, before a physical drive
+  // is read at `position`; a test may block in it to hold the reader there.
+  std::function<void(DWORD number, plat::LONGLONG position)> onDiskRead;
+
   // ---- Volumes, device nodes, interfaces and USB hubs ----
 
   // A drive letter's volume: what GetLogicalDriveStringsA lists, what

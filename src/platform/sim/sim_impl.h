@@ -117,6 +117,16 @@ struct World::Impl {
   std::vector<World::HubRequest> hubRequests;
   static constexpr DEVINST kFirstNode = 0x10000;  // above the phantom classes' nodes
   LONGLONG counterFrequency = 10000000;
+  // Physical drives (sim_disks.cpp).
+  struct DiskOpen {
+    DWORD access, share;
+  };
+  struct Disk {
+    World::PhysicalDrive drive;
+    std::shared_ptr<std::vector<DiskOpen>> opens = std::make_shared<std::vector<DiskOpen>>();
+  };
+  std::map<DWORD, Disk> disks;
+
   std::int64_t nowBase = 1765000000;  // 2025-12-06, UTC
   std::atomic<std::int64_t> virtualMs{0};
   bool realTime = false;
