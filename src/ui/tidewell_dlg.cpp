@@ -80,20 +80,13 @@ CTidewellDlg::~CTidewellDlg() {
   if (updaterThread) updaterThread->QuitAndRelease();
   // The dialog only ends once its workers are done; should it go anyway, the
   // job records must outlive the worker that still reads them.
-  if (removalThread) {
-    RequestAbort(removalJob);
-    plat::WaitForSingleObject(removalThread->Handle(), plat::INFINITE);
-    delete removalThread;
-  }
-  if (speedThread) {
-    speedJob.stopRequested = true;
-    plat::WaitForSingleObject(speedThread->Handle(), plat::INFINITE);
-    delete speedThread;
-  }
-  if (imageThread) {
-    imageJob.stopRequested = true;
-    plat::WaitForSingleObject(imageThread->Handle(), plat::INFINITE);
-    delete imageThread;
+  if (removalThread) RequestAbort(removalJob);
+  speedJob.stopRequested = true;
+  imageJob.stopRequested = true;
+  for (CWinThread* worker : {removalThread, speedThread, imageThread}) {
+    if (!worker) continue;
+    plat::WaitForSingleObject(worker->Handle(), plat::INFINITE);
+    delete worker;
   }
 }
 

@@ -362,10 +362,13 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD toWrite, DWORD* written, v
   return 1;
 }
 
-BOOL SetFilePointerEx(HANDLE file, LONGLONG distance, LONGLONG* newPosition, DWORD method) {
-  if (sim::Fails("SetFilePointerEx")) return 0;
+namespace {
+
+// Moves a handle's position as both pointer calls do; false with the last
+// error set.
+bool MovePointer(HANDLE file, LONGLONG distance, DWORD method, LONGLONG& position) {
   auto state = Io(file);
-  if (!state) return 0;
+  if (!state) return false;
   LONGLONG base = 0;
   DWORD error = 0;
   if (method == FILE_CURRENT) {
@@ -373,18 +376,27 @@ BOOL SetFilePointerEx(HANDLE file, LONGLONG distance, LONGLONG* newPosition, DWO
   } else if (method == FILE_END) {
     if (!state->object->Size(base, error)) {
       SetLastError(error);
-      return 0;
+      return false;
     }
   } else if (method != FILE_BEGIN) {
     SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
+    return false;
   }
   if (base + distance < 0) {
     SetLastError(ERROR_NEGATIVE_SEEK);
-    return 0;
+    return false;
   }
-  state->position = base + distance;
-  if (newPosition) *newPosition = state->position;
+  position = state->position = base + distance;
+  return true;
+}
+
+}  // namespace
+
+BOOL SetFilePointerEx(HANDLE file, LONGLONG distance, LONGLONG* newPosition, DWORD method) {
+  if (sim::Fails("SetFilePointerEx")) return 0;
+  LONGLONG position = 0;
+  if (!MovePointer(file, distance, method, position)) return 0;
+  if (newPosition) *newPosition = position;
   return 1;
 }
 
@@ -394,22 +406,7 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD metho
                                      static_cast<std::uint32_t>(distance)
                                : distance;
   LONGLONG position = 0;
-  // The Ex call would count a second time; go to the same code below it.
-  auto state = Io(file);
-  if (!state) return INVALID_SET_FILE_POINTER;
-  LONGLONG base = 0;
-  DWORD error = 0;
-  if (method == FILE_CURRENT) base = state->position;
-  else if (method == FILE_END && !state->object->Size(base, error)) {
-    SetLastError(error);
-    return INVALID_SET_FILE_POINTER;
-  }
-  position = base + move;
-  if (position < 0) {
-    SetLastError(ERROR_NEGATIVE_SEEK);
-    return INVALID_SET_FILE_POINTER;
-  }
-  state->position = position;
+  if (!MovePointer(file, move, method, position)) return INVALID_SET_FILE_POINTER;
   if (distanceHigh) *distanceHigh = static_cast<LONG>(position >> 32);
   SetLastError(0);
   return static_cast<DWORD>(position & 0xFFFFFFFF);
