@@ -1,12 +1,14 @@
 // The disk imager: the copy over simulated drives backed by host files, and
 // the dialog's checks, save dialog, progress and outcome.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fixture.h"
@@ -518,8 +520,15 @@ TEST_F(ImagerTest, DestroyingTheDialogDuringARunWaitsForTheWorker) {
   ASSERT_TRUE(hl::Click(d, 1015));
   ASSERT_TRUE(gate.WaitReached());
   hl::Close(d);
-  gate.Release();
+  // The worker goes on only once the going dialog has asked it to stop, so
+  // the copy cannot finish before the destructor is under way.
+  const std::atomic<bool>& stop = d.Image().stopRequested;
+  std::thread releaser([&] {
+    while (!stop.load()) std::this_thread::yield();
+    gate.Release();
+  });
   dlg.reset();  // must not return while the worker still reads the record
+  releaser.join();
   EXPECT_EQ(world->OpenIoHandles(), 0);
   EXPECT_LT(Image().size(), device.size());
 }
