@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 #include "res/resources.h"
+#include "update/version_check.h"
 
 using namespace fw;
 
@@ -39,7 +40,7 @@ void MakeFont(CFont& font, int height, int weight) {
 
 std::wstring ProductPageAddress(int buttonId) {
   for (const ProductPage& p : kProductPages)
-    if (p.buttonId == buttonId) return std::wstring(L"https://") + TIDEWELL_MAKER_HOST + p.path;
+    if (p.buttonId == buttonId) return MakerAddress(p.path);
   return {};
 }
 

@@ -6,6 +6,7 @@
 #include "phantom/selection.h"
 #include "res/resources.h"
 #include "update/own_version.h"
+#include "update/version_check.h"
 #include "update/updater_thread.h"
 
 using namespace fw;
@@ -209,7 +210,7 @@ LRESULT CTidewellDlg::OnQueryDragIcon(WPARAM, LPARAM) { return reinterpret_cast<
 void CTidewellDlg::OnExitClicked() { OnOK(); }
 
 void CTidewellDlg::OnMakerClicked() {
-  const std::u16string address = ToU16(std::wstring(L"https://") + TIDEWELL_MAKER_HOST + L"/");
+  const std::u16string address = ToU16(MakerAddress(L"/"));
   plat::SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof(info);
   info.fMask = 0;

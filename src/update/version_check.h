@@ -49,7 +49,9 @@ bool FindListedVersion(const std::string& body, std::wstring& version);
 // (major, minor, build) is greater, compared in that order.
 bool ListsNewerVersion(const std::string& body, const OwnVersion& own);
 
-// The address of the version list and of the download package.
+// A page of the maker's web server (the build's host), from its path; the
+// version list and the download package are two of them.
+std::wstring MakerAddress(const std::wstring& path);
 std::wstring VersionListAddress();
 std::wstring DownloadPackageAddress();
 

@@ -18,13 +18,13 @@ using UniqueInternet = plat::UniqueHandle<InternetTraits>;
 
 }  // namespace
 
-std::wstring VersionListAddress() {
-  return std::wstring(L"https://") + TIDEWELL_MAKER_HOST + L"/downloads/version.htm";
+std::wstring MakerAddress(const std::wstring& path) {
+  return std::wstring(L"https://") + TIDEWELL_MAKER_HOST + path;
 }
 
-std::wstring DownloadPackageAddress() {
-  return std::wstring(L"https://") + TIDEWELL_MAKER_HOST + L"/downloads/Tidewell.zip";
-}
+std::wstring VersionListAddress() { return MakerAddress(L"/downloads/version.htm"); }
+
+std::wstring DownloadPackageAddress() { return MakerAddress(L"/downloads/Tidewell.zip"); }
 
 bool FetchVersionList(const std::wstring& address, std::string& body) {
   const std::u16string agent = fw::ToU16(fw::AppName());
