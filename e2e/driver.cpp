@@ -699,6 +699,21 @@ int WaitGone(DWORD ms) {
   return 0;
 }
 
+// The single-instance mutex outlives the process until the server has
+// closed the dead process's handles; a copy started before that would take
+// itself for a second one and end.
+int WaitMutexGone(DWORD ms) {
+  DWORD start = GetTickCount();
+  if (!Poll(ms, [] {
+        HANDLE m = OpenMutexW(SYNCHRONIZE, FALSE, L"TidewellMutex");
+        if (m) CloseHandle(m);
+        return m == nullptr;
+      }))
+    return Fail(L"\"TidewellMutex\" still exists after " + std::to_wstring(ms) + L" ms");
+  Out(L"mutex gone after " + std::to_wstring(GetTickCount() - start) + L" ms");
+  return 0;
+}
+
 int CountWindows(const std::wstring& caption, const wchar_t* expected) {
   int n = 0;
   for (HWND w : TopLevel()) {
@@ -1736,6 +1751,7 @@ int Usage() {
   Err(L"usage: tw_driver COMMAND [ARGS]\n"
       L"  wait CAPTION MS          a visible top-level window CAPTION appears\n"
       L"  wait-gone MS             the main window is gone\n"
+      L"  wait-mutex-gone MS       the single-instance mutex is gone\n"
       L"  count-windows CAPTION [N]  prints how many; fails unless N when given\n"
       L"  check-main               checks the main window as it is right after start\n"
       L"  rect                     prints the main frame as WxH+X+Y\n"
@@ -1785,6 +1801,7 @@ int wmain(int argc, wchar_t** argv) {
   int id = 0;
   if (cmd == L"wait" && argc == 4) return Wait(argv[2], Millis(argv[3]));
   if (cmd == L"wait-gone" && argc == 3) return WaitGone(Millis(argv[2]));
+  if (cmd == L"wait-mutex-gone" && argc == 3) return WaitMutexGone(Millis(argv[2]));
   if (cmd == L"count-windows" && (argc == 3 || argc == 4)) return CountWindows(argv[2], arg(3));
   if (cmd == L"check-main" && argc == 2) return CheckMain();
   if (cmd == L"rect" && argc == 2) return Rect();

@@ -209,6 +209,7 @@ ends() {
     wait "$pid" 2>/dev/null
   done
   tidewell_pids=()
+  check "$1: the single-instance mutex is released" drv wait-mutex-gone 5000
 }
 
 # started NAME [EXE]
