@@ -49,7 +49,7 @@ std::string Run(const std::string& command) {
   return out;
 }
 
-// One fio job in direction `rw` ("write" or "read") on the terms,
+// One fio job in direction `rw` ("write" or "read") on the benchmark's terms,
 // plus `extra` options.
 struct FioRates {
   double bandwidth = 0;  // fio's own figure: bytes over the job's run time

@@ -699,7 +699,7 @@ int WaitGone(DWORD ms) {
   return 0;
 }
 
-// The single-instance mutex outlives the process until the server has
+// The single-instance mutex can outlive the process until the server has
 // closed the dead process's handles; a copy started before that would take
 // itself for a second one and end.
 int WaitMutexGone(DWORD ms) {
